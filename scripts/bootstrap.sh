@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build and the tests need. Quiet and quick when all is there.
+set -euo pipefail
+
+packages=(cmake g++ make libgtest-dev googletest
+          g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
+          wine wine32:i386 xvfb xauth imagemagick xdotool x11-utils)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "bootstrap: installing ${missing[*]}"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
