@@ -1,0 +1,106 @@
+// CMainFrame: the applet's hidden main window and the owner of all receiver state.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ports.h"
+
+// Timers of the main window.
+constexpr std::uint32_t kPresenceTimer = 130;
+constexpr std::uint32_t kPresencePeriodMs = 2000;
+constexpr std::uint32_t kPollTimer = 132;
+constexpr std::uint32_t kPollPeriodMs = 100;
+constexpr std::uint32_t kSuppressTimer = 133;
+constexpr std::uint32_t kSuppressMs = 350;
+
+// Message that the notification icon sends to the main window.
+constexpr std::uint32_t kTrayCallbackMessage = 0x464;  // WM_USER + 100
+
+// HKEY_CURRENT_USER key of the applet: its own values and the key profiles below it.
+extern const char16_t kAppletKey[];
+// HKEY_LOCAL_MACHINE key of the card's tuner driver.
+extern const char16_t kTunerKey[];
+
+// Board masks of the GPIO requests.
+struct BoardMasks {
+    std::uint32_t mode;
+    std::uint32_t modeRescan;
+    std::uint32_t ack1;
+    std::uint32_t ack2;
+};
+BoardMasks MasksFor(std::uint32_t isOldBoard);
+
+// The profile in force: where the TV application is, how its window is found, what each key sends.
+struct KeyProfile {
+    std::u16string appPathKey;    // "AppPathKey"
+    std::u16string appPathValue;  // "AppPathValue"
+    std::u16string execName;      // "AppExecName"
+    std::u16string appPath;       // folder + "\" + execName
+    std::u16string className;     // "FindWindowClassName"
+    std::uint32_t keys[128] = {};
+};
+
+class CMainFrame {
+public:
+    explicit CMainFrame(const Ports& ports);   // sets the initial state, COM, keyboard layout
+    ~CMainFrame();                              // CoUninitialize
+
+    // Messages routed by the window procedure.
+    std::int32_t OnCreate();                    // after the frame and the client view exist; 0 or -1
+    void OnClose();                             // kills timers, closes the device, removes icons
+    void OnTimer(std::uint32_t id);             // returns without action for ids it does not own
+    bool OwnsTimer(std::uint32_t id) const;     // 130, 132 or 133
+    std::intptr_t OnTrayNotify(std::uintptr_t wParam, std::intptr_t lParam);
+    // WM_COMMAND; false when the main window does not handle the command (57665 goes to the app).
+    bool OnCommand(std::uint32_t id);
+
+    // Presence check (timer 130).
+    void OnPresenceCheck();
+    // Poll (timer 132), suppression end (timer 133), Enable and Disable commands.
+    void OnPoll();
+    void OnSuppressEnd();
+    void OnEnableReceiver();
+    void OnDisableReceiver();
+    // Key profile and dispatch.
+    void LoadKeyProfile(const std::u16string* name);
+    void DispatchKey(std::uint32_t code);
+    // Remote type dialog (command 1002).
+    void OnConfigure();
+    // Autostart value, written during creation.
+    void WriteAutostart();
+
+    // Tray icon.
+    bool ShowTrayIcon();
+    void RemoveTrayIcon(std::uint32_t id);
+
+    // GPIO access through the capture driver.
+    void WriteRegister(std::uint32_t offset, std::uint32_t value);
+    bool ReadRegister(std::uint32_t offset, std::uint32_t* value);  // false when the read failed
+    bool LatchAndRead(std::uint32_t* status);
+    void Acknowledge(std::uint32_t status);
+    void RunGpioSetup();
+    // Reads the tuner driver key; returns the receiver test (true: the card has a receiver).
+    bool ReadTunerKey();
+
+    // State, in this order.
+    Handle device() const { return device_; }
+    std::uint32_t deviceId() const { return deviceId_; }
+    const KeyProfile& profile() const { return profile_; }
+    std::uint32_t isOldBoard() const { return isOldBoard_; }
+    bool receiverEnabled() const { return receiverEnabled_ != 0; }
+    bool suppressed() const { return suppressed_ != 0; }
+
+private:
+    bool InterfaceStep(std::uint32_t index, std::u16string* path);
+    void CloseDevice();
+
+    Ports ports_;
+    Handle device_ = 0;
+    std::uint32_t deviceId_ = 0;
+    KeyProfile profile_;
+    std::uint32_t isOldBoard_ = 0;
+    std::uint32_t receiverEnabled_ = 1;
+    std::uint32_t suppressed_ = 0;
+    std::uint32_t failedReads_ = 0;  // consecutive polls whose status read failed
+};

@@ -1,0 +1,33 @@
+// Resource and command ids of Ravlet, shared by Ravlet.rc and the C++ code.
+#pragma once
+
+// Shared by the title string, the tray menu and the tray icon.
+#define IDR_MAINFRAME 128
+
+// Dialogs
+#define IDD_REMOTE 136
+#define IDD_UNLOAD 137
+
+// Bitmaps of the three remote controls
+#define IDB_REMOTE51 138
+#define IDB_REMOTE32 139
+#define IDB_REMOTE28 141
+
+// Tray menu commands
+#define ID_RECEIVER_DISABLE 1001
+#define ID_CONFIGURE 1002
+#define ID_RECEIVER_ENABLE 1080
+#define ID_APP_EXIT 57665
+
+// Controls of the remote type dialog
+#define IDC_REMOTE51 1003
+#define IDC_REMOTE32 1004
+#define IDC_REMOTE30 1005
+#define IDC_REMOTE28 1006
+
+// Controls of the unload dialog
+#define IDC_UNLOAD_ONCE 1007
+#define IDC_UNINSTALL 1008
+
+// Client view of the main window
+#define AFX_IDW_PANE_FIRST 59648
