@@ -1,6 +1,7 @@
 // CMainFrame: the applet's hidden main window and the owner of all receiver state.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -40,6 +41,15 @@ struct KeyProfile {
     std::u16string className;     // "FindWindowClassName"
     std::uint32_t keys[128] = {};
 };
+
+// Every string of the key profile and every path built from it lives in a field of this many
+// UTF-16 units, terminator included.
+constexpr std::size_t kFieldUnits = 260;
+
+// Reads a string value into a zeroed field of kFieldUnits units. False when the value is missing,
+// larger than the field, or fills the field with no terminator; *type gets the stored type.
+bool ReadStringField(Registry& registry, Handle key, const std::u16string& name,
+                     std::u16string* text, std::uint32_t* type = nullptr);
 
 class CMainFrame {
 public:

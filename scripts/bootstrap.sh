@@ -2,9 +2,12 @@
 # Installs the Debian packages that the build and the tests need. Quiet and quick when all is there.
 set -euo pipefail
 
+# wine32 runs the 32-bit programs where the kernel runs 32-bit Linux binaries; where it does not
+# (ia32 emulation off), the end-to-end tests run a 64-bit build of the same sources under wine64.
 packages=(cmake g++ make libgtest-dev googletest
           g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
-          wine wine32:i386 xvfb xauth imagemagick xdotool x11-utils)
+          g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+          wine wine32:i386 wine64 xvfb xauth imagemagick xdotool x11-utils)
 
 missing=()
 for p in "${packages[@]}"; do

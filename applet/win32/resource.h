@@ -31,3 +31,8 @@
 
 // Client view of the main window
 #define AFX_IDW_PANE_FIRST 59648
+
+// Controls that the code never addresses
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif

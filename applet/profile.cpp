@@ -1,0 +1,92 @@
+// The key profile: which TV application is the target and which virtual key each remote key sends.
+#include <cstdio>
+
+#include "mainframe.h"
+
+bool ReadStringField(Registry& registry, Handle key, const std::u16string& name,
+                     std::u16string* text, std::uint32_t* type) {
+    unsigned char bytes[kFieldUnits * 2] = {};
+    std::uint32_t size = sizeof bytes;
+    std::uint32_t storedType = 0;
+    if (!registry.QueryValue(key, name, bytes, &size, &storedType)) return false;
+    std::u16string value;
+    for (std::size_t i = 0; i < kFieldUnits; ++i) {
+        const char16_t unit = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+        if (unit == 0) {
+            *text = value;
+            if (type) *type = storedType;
+            return true;
+        }
+        value.push_back(unit);
+    }
+    // The value fills the whole field with no terminator: there is no string to take.
+    return false;
+}
+
+namespace {
+
+bool FitsField(const std::u16string& text) { return text.size() + 1 <= kFieldUnits; }
+
+// A string value that the profile lacks keeps what an earlier load left in the field.
+void ReadField(Registry& registry, Handle key, const char16_t* name, std::u16string* field) {
+    std::u16string value;
+    if (ReadStringField(registry, key, name, &value)) *field = value;
+}
+
+std::u16string KeyValueName(int code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "Key%d", code);
+    std::u16string name;
+    for (const char* c = text; *c; ++c) name.push_back(static_cast<char16_t>(*c));
+    return name;
+}
+
+}  // namespace
+
+void CMainFrame::LoadKeyProfile(const std::u16string* name) {
+    Registry& registry = ports_.registry;
+
+    std::u16string profileName;
+    if (name) {
+        profileName = *name;
+    } else if (Handle applet = registry.OpenKey(RegRoot::CurrentUser, kAppletKey, win::kKeyRead)) {
+        ReadStringField(registry, applet, u"Profile", &profileName);
+        registry.CloseKey(applet);
+    }
+
+    // The empty name leaves the path ending in the separator: the applet key itself.
+    const std::u16string path = std::u16string(kAppletKey) + u"\\" + profileName;
+    if (!FitsField(path)) return;
+    const Handle key = registry.OpenKey(RegRoot::CurrentUser, path, win::kKeyRead);
+    if (!key) return;
+
+    ReadField(registry, key, u"AppPathKey", &profile_.appPathKey);
+    ReadField(registry, key, u"AppPathValue", &profile_.appPathValue);
+    ReadField(registry, key, u"AppExecName", &profile_.execName);
+
+    if (Handle appKey = registry.OpenKey(RegRoot::CurrentUser, profile_.appPathKey, win::kKeyRead)) {
+        std::u16string folder;
+        if (ReadStringField(registry, appKey, profile_.appPathValue, &folder)) {
+            const std::u16string joined = folder + u"\\" + profile_.execName;
+            if (FitsField(joined)) profile_.appPath = joined;
+        }
+        registry.CloseKey(appKey);
+    }
+
+    ReadField(registry, key, u"FindWindowClassName", &profile_.className);
+
+    for (std::uint32_t& entry : profile_.keys) entry = 0;
+    for (int code = 0; code < 128; ++code) {
+        unsigned char bytes[4] = {};
+        std::uint32_t size = sizeof bytes;
+        std::uint32_t type = 0;
+        if (registry.QueryValue(key, KeyValueName(code), bytes, &size, &type)) {
+            profile_.keys[code] = static_cast<std::uint32_t>(bytes[0]) |
+                                  static_cast<std::uint32_t>(bytes[1]) << 8 |
+                                  static_cast<std::uint32_t>(bytes[2]) << 16 |
+                                  static_cast<std::uint32_t>(bytes[3]) << 24;
+        }
+    }
+
+    registry.CloseKey(key);
+}

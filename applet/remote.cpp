@@ -1,0 +1,104 @@
+// "Choose Remote Controller": the remote type chosen by the user, stored in "Profile".
+#include <vector>
+
+#include "dialogs.h"
+#include "mainframe.h"
+#include "win32/resource.h"
+
+namespace {
+
+constexpr std::int32_t kType32 = 0;
+constexpr std::int32_t kType30 = 1;
+constexpr std::int32_t kType28 = 2;
+constexpr std::int32_t kType51 = 3;
+
+const char16_t kDigitalTvKey[] = u"SOFTWARE\\Orvane\\Nuvex\\1.0";
+
+bool ChipWith51KeyRemote(std::uint32_t deviceId) {
+    switch (deviceId) {
+        case 0x7130: case 0x7131: case 0x7133: case 0x7134: case 0x7135: return true;
+        default: return false;
+    }
+}
+
+}  // namespace
+
+std::int32_t RemoteTypeFromProfile(const std::u16string& name) {
+    // The first match wins, in this order.
+    if (name.find(u"RC51Keys") != std::u16string::npos) return kType51;
+    if (name.find(u"RC28Keys") != std::u16string::npos) return kType28;
+    if (name.find(u"RC30Keys") != std::u16string::npos) return kType30;
+    return kType32;
+}
+
+std::u16string ProfileFromRemoteType(std::int32_t type) {
+    switch (type) {
+        case kType30: return u"RC30Keys";
+        case kType28: return u"RC28Keys";
+        case kType51: return u"RC51Keys";
+        default: return u"RC32Keys";
+    }
+}
+
+CRemote::CRemote(Registry& registry, std::uint32_t isOldBoard, std::uint32_t deviceId)
+    : registry_(registry), isOldBoard_(isOldBoard), deviceId_(deviceId) {}
+
+bool CRemote::OnInitDialog(DialogControls& controls) {
+    const bool known = m_nRemoteType == kType30 || m_nRemoteType == kType28 || m_nRemoteType == kType51;
+    controls.SetCheck(IDC_REMOTE51, m_nRemoteType == kType51);
+    controls.SetCheck(IDC_REMOTE32, !known);
+    controls.SetCheck(IDC_REMOTE30, m_nRemoteType == kType30);
+    controls.SetCheck(IDC_REMOTE28, m_nRemoteType == kType28);
+
+    // The maker's digital-TV application can offer the 51-key remote on any board.
+    std::uint32_t enabled51 = 0;
+    if (Handle key = registry_.OpenKey(RegRoot::CurrentUser, kDigitalTvKey, win::kKeyRead)) {
+        unsigned char bytes[4] = {};
+        std::uint32_t size = sizeof bytes;
+        std::uint32_t type = 0;
+        if (registry_.QueryValue(key, u"Enable 51Key Remote Control", bytes, &size, &type)) {
+            enabled51 = static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+                        static_cast<std::uint32_t>(bytes[2]) << 16 |
+                        static_cast<std::uint32_t>(bytes[3]) << 24;
+        }
+        registry_.CloseKey(key);
+    }
+    controls.Enable(IDC_REMOTE51, enabled51 != 0 || (isOldBoard_ == 0 && ChipWith51KeyRemote(deviceId_)));
+    return true;
+}
+
+void CRemote::OnRadio(std::uint32_t id) {
+    switch (id) {
+        case IDC_REMOTE51: m_nRemoteType = kType51; break;
+        case IDC_REMOTE32: m_nRemoteType = kType32; break;
+        case IDC_REMOTE30: m_nRemoteType = kType30; break;
+        case IDC_REMOTE28: m_nRemoteType = kType28; break;
+        default: break;
+    }
+}
+
+void CMainFrame::OnConfigure() {
+    Registry& registry = ports_.registry;
+    const Handle key = registry.OpenKey(RegRoot::CurrentUser, kAppletKey, win::kKeyAllAccess);
+    if (!key) return;
+
+    std::u16string current;
+    std::uint32_t type = win::kRegSz;
+    ReadStringField(registry, key, u"Profile", &current, &type);
+
+    CRemote dialog(registry, isOldBoard_, deviceId_);
+    dialog.m_nRemoteType = RemoteTypeFromProfile(current);
+    if (ports_.dialogs.RunRemote(dialog) == win::kIdOk) {
+        const std::u16string chosen = ProfileFromRemoteType(dialog.m_nRemoteType);
+        std::vector<unsigned char> bytes;
+        for (char16_t unit : chosen) {
+            bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
+            bytes.push_back(static_cast<unsigned char>(unit >> 8));
+        }
+        bytes.insert(bytes.end(), 2, 0);  // the terminator
+        // The running applet follows the choice even when it cannot be stored.
+        registry.SetValue(key, u"Profile", type, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+        LoadKeyProfile(&chosen);
+    }
+    registry.CloseKey(key);
+}

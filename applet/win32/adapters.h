@@ -1,0 +1,147 @@
+// The Win32 side of the applet's ports: each class moves bytes and maps constants, nothing more.
+#pragma once
+
+#include <windows.h>
+#include <setupapi.h>
+
+#include <string>
+
+// The ports use these plain names; keep the A/W macros of <windows.h> off them.
+#undef LoadString
+#undef CreateMutex
+#undef OpenMutex
+#undef LoadKeyboardLayout
+
+#include "ports.h"
+#include "unique.h"
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 on both sides");
+
+inline const wchar_t* Wide(const std::u16string& text) {
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+inline std::u16string Utf16(const wchar_t* text, std::size_t length) {
+    return std::u16string(reinterpret_cast<const char16_t*>(text), length);
+}
+template <class T>
+inline T FromHandle(Handle handle) { return reinterpret_cast<T>(handle); }
+template <class T>
+inline Handle ToHandle(T handle) { return reinterpret_cast<Handle>(handle); }
+
+class Win32Registry : public Registry {
+public:
+    Handle OpenKey(RegRoot root, const std::u16string& path, std::uint32_t access) override;
+    bool QueryValue(Handle key, const std::u16string& name, void* data, std::uint32_t* size,
+                    std::uint32_t* type) override;
+    bool SetValue(Handle key, const std::u16string& name, std::uint32_t type, const void* data,
+                  std::uint32_t size) override;
+    bool DeleteValue(Handle key, const std::u16string& name) override;
+    void CloseKey(Handle key) override;
+
+private:
+    OwnedHandles<KeyTraits> keys_;
+};
+
+// The interface data of the last enumeration, kept with its set for the detail query.
+struct EnumeratedInterface {
+    bool valid = false;
+    DWORD index = 0;
+    SP_DEVICE_INTERFACE_DATA data{};
+};
+
+class Win32CaptureDevices : public CaptureDevices {
+public:
+    Handle OpenInterfaceSet() override;
+    bool EnumInterface(Handle set, std::uint32_t index) override;
+    bool InterfacePath(Handle set, std::uint32_t index, std::u16string* path) override;
+    void CloseInterfaceSet(Handle set) override;
+    Handle OpenDevice(const std::u16string& path) override;
+    bool Control(Handle device, std::uint32_t code, GPIO_REQUEST* record,
+                 std::uint32_t* returned) override;
+    void CloseDevice(Handle device) override;
+
+private:
+    bool Enumerate(HDEVINFO set, DWORD index, SP_DEVICE_INTERFACE_DATA* data);
+
+    OwnedHandles<DevInfoTraits, EnumeratedInterface> sets_;
+    OwnedHandles<FileTraits> devices_;
+};
+
+class Win32Windows : public Windows {
+public:
+    // Set by the main window's procedure as soon as the window exists (WM_NCCREATE).
+    void SetMainWindow(HWND window) { main_ = window; }
+    HWND main() const { return main_; }
+
+    Handle MainWindow() override { return ToHandle(main_); }
+    void SetTimer(std::uint32_t id, std::uint32_t periodMs) override;
+    void KillTimer(std::uint32_t id) override;
+    Handle FindByTitle(const std::u16string& title) override;
+    Handle FindByClass(const std::u16string& className) override;
+    bool Post(Handle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+    std::intptr_t Send(Handle window, std::uint32_t msg, std::uintptr_t wParam,
+                       std::intptr_t lParam) override;
+    bool SendTimeout(Handle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+                     std::uint32_t flags, std::uint32_t timeoutMs) override;
+
+private:
+    HWND main_ = nullptr;
+};
+
+class Win32Shell : public Shell {
+public:
+    explicit Win32Shell(Win32Windows& windows) : windows_(windows) {}
+    bool AddIcon(const TrayIcon& icon) override;
+    bool DeleteIcon(std::uint32_t id) override;
+    void TrackTrayMenu(std::uint32_t menuResource, const MenuItemState* items,
+                       std::uint32_t count) override;
+
+private:
+    Win32Windows& windows_;
+};
+
+class Win32Processes : public Processes {
+public:
+    Handle Start(const std::u16string& path) override;
+    std::uint32_t Wait(Handle process, std::uint32_t timeoutMs) override;
+    void Close(Handle process) override;
+    void Sleep(std::uint32_t ms) override;
+    std::u16string ModuleFileName(std::uint32_t capacity) override;
+
+private:
+    // A started process with its thread handle.
+    OwnedHandles<HandleTraits, UniqueHandle> processes_;
+};
+
+class Win32Session : public Session {
+public:
+    std::u16string LoadString(std::uint32_t id) override;
+    Handle OpenMutex(const std::u16string& name) override;
+    Handle CreateMutex(const std::u16string& name) override;
+    void CloseHandle(Handle handle) override;
+    void CoInitialize() override;
+    void CoUninitialize() override;
+    void LoadKeyboardLayout(const std::u16string& id, std::uint32_t flags) override;
+
+private:
+    OwnedHandles<HandleTraits> handles_;
+};
+
+class Win32Dialogs : public Dialogs {
+public:
+    std::int32_t RunRemote(CRemote& dialog) override;
+    std::int32_t RunUnload(CUnload& dialog) override;
+};
+
+// All adapters of one process, wired into the ports.
+struct Win32Ports {
+    Win32Registry registry;
+    Win32CaptureDevices devices;
+    Win32Windows windows;
+    Win32Shell shell{windows};
+    Win32Processes processes;
+    Win32Session session;
+    Win32Dialogs dialogs;
+
+    Ports ports() { return Ports{registry, devices, windows, shell, processes, session, dialogs}; }
+};

@@ -1,0 +1,95 @@
+// Windows and Shell ports: timers, window look-up, messages, the notification icon and its menu.
+#include "adapters.h"
+
+#include <shellapi.h>
+
+#include <cstddef>
+
+static_assert(WM_NULL == win::kWmNull && WM_CLOSE == win::kWmClose && WM_KEYDOWN == win::kWmKeyDown &&
+                  WM_COMMAND == win::kWmCommand && BM_SETCHECK == win::kBmSetCheck,
+              "message numbers");
+static_assert(WM_LBUTTONDOWN == win::kWmLButtonDown && WM_RBUTTONDOWN == win::kWmRButtonDown, "mouse");
+static_assert(SMTO_ABORTIFHUNG == win::kSmtoAbortIfHung && WAIT_TIMEOUT == win::kWaitTimeout, "flags");
+
+// The record is filled whole, but the shell is told the 936-byte layout of 32-bit Windows: up to
+// the GUID, with the 128-unit tooltip and no balloon icon. A 64-bit build (the tests on machines
+// without 32-bit support) passes the same layout at its own size.
+namespace {
+constexpr std::uint32_t kTrayLayoutSize = 936;
+#ifndef _WIN64
+static_assert(NOTIFYICONDATAW_V2_SIZE == kTrayLayoutSize, "the 936-byte tray record");
+static_assert(sizeof(NOTIFYICONDATAW) == 956, "the full 32-bit tray record");
+#endif
+DWORD RecordSize(std::uint32_t size) { return size == kTrayLayoutSize ? NOTIFYICONDATAW_V2_SIZE : size; }
+}  // namespace
+static_assert((NIF_MESSAGE | NIF_ICON | NIF_TIP) == 7, "tray flags");
+static_assert((MF_GRAYED | MF_DISABLED) == 3 && MF_ENABLED == 0, "menu item states");
+static_assert((TPM_LEFTALIGN | TPM_RIGHTBUTTON) == 2, "menu tracking flags");
+
+void Win32Windows::SetTimer(std::uint32_t id, std::uint32_t periodMs) {
+    ::SetTimer(main_, id, periodMs, nullptr);
+}
+
+void Win32Windows::KillTimer(std::uint32_t id) { ::KillTimer(main_, id); }
+
+Handle Win32Windows::FindByTitle(const std::u16string& title) {
+    return ToHandle(FindWindowW(nullptr, Wide(title)));
+}
+
+Handle Win32Windows::FindByClass(const std::u16string& className) {
+    return ToHandle(FindWindowW(Wide(className), nullptr));
+}
+
+bool Win32Windows::Post(Handle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+    return PostMessageW(FromHandle<HWND>(window), msg, wParam, lParam) != FALSE;
+}
+
+std::intptr_t Win32Windows::Send(Handle window, std::uint32_t msg, std::uintptr_t wParam,
+                                 std::intptr_t lParam) {
+    return SendMessageW(FromHandle<HWND>(window), msg, wParam, lParam);
+}
+
+bool Win32Windows::SendTimeout(Handle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+                               std::uint32_t flags, std::uint32_t timeoutMs) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(FromHandle<HWND>(window), msg, wParam, lParam, flags, timeoutMs, &result) != 0;
+}
+
+bool Win32Shell::AddIcon(const TrayIcon& icon) {
+    NOTIFYICONDATAW data{};
+    data.cbSize = RecordSize(icon.cbSize);
+    data.hWnd = windows_.main();
+    data.uID = icon.id;
+    data.uFlags = icon.flags;
+    data.uCallbackMessage = icon.callbackMessage;
+    UniqueIcon image(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(icon.iconResource)));
+    data.hIcon = image.get();
+    lstrcpynW(data.szTip, Wide(icon.tip), 80);
+    return Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+}
+
+bool Win32Shell::DeleteIcon(std::uint32_t id) {
+    NOTIFYICONDATAW data{};
+    data.cbSize = RecordSize(kTrayLayoutSize);
+    data.hWnd = windows_.main();
+    data.uID = id;
+    return Shell_NotifyIconW(NIM_DELETE, &data) != FALSE;
+}
+
+void Win32Shell::TrackTrayMenu(std::uint32_t menuResource, const MenuItemState* items, std::uint32_t count) {
+    UniqueMenu menu(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(menuResource)));
+    if (!menu) return;
+    HMENU popup = GetSubMenu(menu.get(), 0);
+    if (!popup) return;
+    for (std::uint32_t i = 0; i < count; ++i)
+        EnableMenuItem(popup, items[i].command,
+                       MF_BYCOMMAND | (items[i].enabled ? MF_ENABLED : MF_GRAYED | MF_DISABLED));
+    HWND owner = windows_.main();
+    // Without the foreground the menu would not close when the user clicks elsewhere.
+    SetForegroundWindow(owner);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, owner, nullptr);
+    // Makes the shell notice the menu has gone, so the next click opens it again at once.
+    PostMessageW(owner, WM_NULL, 0, 0);
+}

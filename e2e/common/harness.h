@@ -1,0 +1,79 @@
+// Helpers for the end-to-end tests that drive the real programs under Wine.
+//
+// Build and run: `source scripts/wine-env.sh` (private prefix + Xvfb), then configure with
+// -DCMAKE_TOOLCHAIN_FILE=$E2E_TOOLCHAIN: on machines that cannot run 32-bit Linux binaries (no
+// wine32) that is the x86_64 toolchain and the tests run a 64-bit build of the same sources under
+// wine64, so all Win32 code must be correct for both i686 and x86_64 (see /work/briefs/wine.md).
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// Owns a started process.
+class Process {
+public:
+    Process() = default;
+    explicit Process(const PROCESS_INFORMATION& pi);
+    Process(Process&& other) noexcept;
+    Process& operator=(Process&& other) noexcept;
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process();
+
+    bool started() const { return process_ != nullptr; }
+    HANDLE handle() const { return process_; }
+    DWORD id() const { return id_; }
+    // Waits up to limitMs for the end; true and the exit code when it ended.
+    bool WaitExit(DWORD limitMs, DWORD* exitCode = nullptr) const;
+    bool Running() const;
+    void Kill();
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+};
+
+// Starts `commandLine` (working directory `dir` when not empty). Check started().
+Process Start(const std::wstring& commandLine, const std::wstring& dir = L"");
+
+// Polls `condition` (pumping this thread's messages between polls) until it holds or limitMs
+// have passed; returns the condition's last result.
+bool WaitFor(const std::function<bool()>& condition, DWORD limitMs = 20000);
+
+// Pumps this thread's messages for about `ms` (for windows the test itself owns).
+void Pump(DWORD ms);
+
+// Visible and hidden top-level windows of a process, or with a title.
+std::vector<HWND> TopLevelWindows(DWORD processId);
+HWND FindTitle(const std::wstring& title);
+std::wstring WindowText(HWND window);
+
+// Saves the whole screen as <name>.bmp in the folder named by SCREENSHOT_DIR (a Unix or Windows
+// path); scripts/test.sh turns them into PNG files in screenshots/. Returns false on failure.
+bool SaveScreenshot(const std::wstring& name);
+
+// Registry helpers for arranging and checking the real registry.
+bool SetDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD value);
+bool SetString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& value);
+bool GetDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD* value);
+bool GetString(HKEY root, const std::wstring& path, const std::wstring& name, std::wstring* value);
+bool ValueExists(HKEY root, const std::wstring& path, const std::wstring& name);
+void DeleteValue(HKEY root, const std::wstring& path, const std::wstring& name);
+void DeleteTree(HKEY root, const std::wstring& path);
+
+// Files.
+std::string ReadFile(const std::wstring& path);         // empty when missing
+bool CopyTo(const std::wstring& from, const std::wstring& to);
+std::wstring TempDir(const std::wstring& name);          // a fresh, empty folder under %TEMP%
+std::wstring Widen(const std::string& text);
+
+// Wine maps the Unix root to drive Z:; turns "/a/b" into "Z:\a\b" (other paths are returned as is).
+std::wstring FromUnix(const std::string& path);
+
+}  // namespace e2e

@@ -1,0 +1,52 @@
+# Source this file: a private Wine prefix and a virtual X display for the programs under test.
+#   WINEPREFIX     the prefix (default: build/wineprefix-<arch>); created when missing
+#   E2E_ARCH       win32 when this machine runs 32-bit Linux binaries (and so wine32), else win64:
+#                  the end-to-end tests then run a 64-bit build of the same sources under wine64
+#   E2E_TOOLCHAIN  the CMake toolchain file of that build
+#   wine_env_stop  ends the prefix's programs and the display
+_wine_env_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  export E2E_ARCH=win32 WINEARCH=win32
+  export E2E_TOOLCHAIN=$_wine_env_root/cmake/mingw-i686.cmake
+else
+  # The kernel has its 32-bit emulation switched off: the wine32 loader cannot start.
+  export E2E_ARCH=win64 WINEARCH=win64
+  export E2E_TOOLCHAIN=$_wine_env_root/cmake/mingw-x86_64.cmake
+  # /usr/bin/wine prefers the 32-bit loader whenever it is installed: point `wine` at wine64.
+  mkdir -p "$_wine_env_root/build/winebin"
+  ln -sf /usr/lib/wine/wine64 "$_wine_env_root/build/winebin/wine"
+  ln -sf /usr/lib/wine/wineserver64 "$_wine_env_root/build/winebin/wineserver"
+  case ":$PATH:" in *":$_wine_env_root/build/winebin:"*) ;; *) export PATH="$_wine_env_root/build/winebin:$PATH" ;; esac
+fi
+export WINEPREFIX=${WINEPREFIX:-$_wine_env_root/build/wineprefix-$E2E_ARCH}
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# A display of our own: Wine cannot create windows without one.
+if [ -z "${WINE_ENV_XVFB_PID:-}" ]; then
+  _n=91
+  while [ -e "/tmp/.X11-unix/X$_n" ] || [ -e "/tmp/.X$_n-lock" ]; do _n=$((_n + 1)); done
+  Xvfb ":$_n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  export WINE_ENV_XVFB_PID=$!
+  export DISPLAY=":$_n"
+  for _i in $(seq 1 100); do [ -e "/tmp/.X11-unix/X$_n" ] && break; sleep 0.1; done
+  [ -e "/tmp/.X11-unix/X$_n" ] || { echo "wine-env: Xvfb did not start" >&2; return 1; }
+fi
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  wine wineboot -i </dev/null >/dev/null 2>&1
+  wineserver -w
+fi
+# Keep one wineserver for the whole session, so that every test does not pay its start-up.
+wineserver -p </dev/null >/dev/null 2>&1
+
+wine_env_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "${WINE_ENV_XVFB_PID:-}" ]; then
+    kill "$WINE_ENV_XVFB_PID" 2>/dev/null || true
+    wait "$WINE_ENV_XVFB_PID" 2>/dev/null || true
+    unset WINE_ENV_XVFB_PID
+  fi
+}

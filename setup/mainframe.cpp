@@ -1,0 +1,402 @@
+#include "mainframe.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "restartdlg.h"
+
+namespace setup {
+
+namespace {
+
+const char kAppletKey[] = "SOFTWARE\\Orvane\\TV Card Remote Control Applet\\1.0";
+const char kTunerKey[] =
+    "SYSTEM\\CurrentControlSet\\Control\\WDM Video Capture Driver\\WDM TV Tuner\\Tunvex";
+const char kIntercastKey[] = "SOFTWARE\\INTEL\\Intercast\\Drivers";
+const char kWizardTitle[] = "Lumora - InstallShield Wizard";
+const char kGuardText[] =
+    "Another instance of Setup is currently running.\n\n"
+    "Please close ALL other applications and try again.";
+const char kGuardCaption[] = "Setup";
+constexpr std::uint32_t kPlatformSix = 0x00060000;
+constexpr std::uint32_t kTextBuffer = 260;
+
+// A path with a blank is quoted: unquoted, the platform would try "C:\...\TV.exe" for a program
+// under "C:\...\TV Card\", and the registry editor or the registration tool would split the
+// argument at the blank.
+std::string QuotePath(const std::string& path) {
+    if (path.find_first_of(" \t") == std::string::npos) return path;
+    return "\"" + path + "\"";
+}
+
+std::string CommandLine(const std::string& program, const std::string& args) {
+    return QuotePath(program) + args;
+}
+
+bool QueryDword(Registry& registry, Handle key, const char* name, std::uint32_t* value) {
+    // Type and size are preset before every query: a failed query with too small a buffer
+    // leaves the needed size behind, which must not become the next query's buffer size.
+    std::uint32_t type = win::kRegDword;
+    std::uint32_t size = sizeof(std::uint32_t);
+    std::uint32_t data = 0;
+    if (!registry.QueryValue(key, name, &type, &data, &size) || size != sizeof data) return false;
+    *value = data;
+    return true;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(Ports& ports, std::string mediaRoot)
+    : m_ports(ports), m_mediaRoot(std::move(mediaRoot)) {}
+
+WindowRect CMainFrame::InitialRect() const {
+    Windows& w = m_ports.windows;
+    const std::int32_t cx = w.Metric(win::kSmCxScreen);
+    const std::int32_t cy = w.Metric(win::kSmCyScreen);
+    const std::int32_t border = w.Metric(win::kSmCxBorder);
+    return WindowRect{(cx - kSkinWidth) / 2, (cy - kSkinHeight) / 2, kSkinWidth + border,
+                      kSkinHeight + border};
+}
+
+void CMainFrame::OnCreate(Hwnd window) {
+    m_hWnd = window;
+    m_ports.windows.StartTimer(m_hWnd, kStartTimer, kStartDelayMs);
+}
+
+void CMainFrame::OnTimer(std::uint32_t id) {
+    if (id == kStartTimer) {
+        m_ports.windows.StopTimer(m_hWnd, kStartTimer);  // fires once
+        StartInstall();
+    } else if (id == kWatchTimer) {
+        WatchTick();
+    }
+}
+
+void CMainFrame::OnStartWatch() {
+    if (m_ctx.watchDone.load() != 0) m_ports.windows.StartTimer(m_hWnd, kWatchTimer, kWatchPeriodMs);
+}
+
+void CMainFrame::OnClose() {
+    // Slot A's handles belong to the worker, which may be waiting on them right now: they are
+    // left alone and released when the process ends; the child keeps running.
+    if (!m_ctx.childOutstanding.load()) m_ports.windows.StopTimer(m_hWnd, kWatchTimer);
+}
+
+bool CMainFrame::OnQueryEndSession() const { return m_ctx.shutdownPermission.load() == 1; }
+
+void CMainFrame::WatchTick() {
+    if (m_ports.windows.FindTop(nullptr, kWizardTitle) != 0) {
+        m_ctx.missCounter = 0;
+        return;
+    }
+    if (++m_ctx.missCounter >= 3) {
+        // Stopped before the event is set, so no later tick can see a handle the worker closed.
+        m_ports.windows.StopTimer(m_hWnd, kWatchTimer);
+        if (Handle event = m_ctx.watchDone.load()) m_ports.sync.SetEvent(event);
+    }
+}
+
+// ---- slots -------------------------------------------------------------------------------------
+
+void CMainFrame::ResetSlot(StartupRecord& startup, ProcessRecord& process) {
+    startup = StartupRecord{};
+    process = ProcessRecord{};
+    if (&process == &m_ctx.processA) m_ctx.childOutstanding = false;
+}
+
+bool CMainFrame::StartIn(StartupRecord& startup, ProcessRecord& process,
+                         const std::string& commandLine, const std::string& folder) {
+    ProcessRecord started;
+    if (!m_ports.processes.Start(commandLine, false, 0, folder, startup, &started)) return false;
+    process = started;
+    if (&process == &m_ctx.processA) m_ctx.childOutstanding = process.thread != 0;
+    return true;
+}
+
+bool CMainFrame::StartMediaFirst(const std::string& program, const std::string& args,
+                                 const std::string& folder, const char* relProgram,
+                                 const char* relFolder) {
+    if (StartIn(m_ctx.startupA, m_ctx.processA, CommandLine(m_mediaRoot + program, args),
+                m_mediaRoot + folder))
+        return true;
+    return StartIn(m_ctx.startupA, m_ctx.processA,
+                   CommandLine(relProgram ? relProgram : program, args),
+                   relFolder ? relFolder : folder);
+}
+
+void CMainFrame::CloseSlot(ProcessRecord& process) {
+    if (process.process != 0) m_ports.processes.Close(process.process);
+    if (process.thread != 0) m_ports.processes.Close(process.thread);
+    // The whole record is cleared, not only the thread handle: a later start that fails must
+    // not leave a closed handle behind for the next wait.
+    process = ProcessRecord{};
+    if (&process == &m_ctx.processA) m_ctx.childOutstanding = false;
+}
+
+void CMainFrame::WaitAndClose(ProcessRecord& process) {
+    if (process.process != 0) m_ports.processes.WaitFor(process.process, win::kInfinite);
+    CloseSlot(process);
+}
+
+// ---- files and windows -------------------------------------------------------------------------
+
+void CMainFrame::CopyFromMedia(const std::string& source, const std::string& fallback,
+                               const std::string& destination) {
+    Files& f = m_ports.files;
+    if (!f.Copy(m_mediaRoot + source, destination, false)) f.Copy(fallback, destination, false);
+}
+
+void CMainFrame::ClearAndDelete(const std::string& path) {
+    m_ports.files.SetAttributes(path, win::kFileAttributeNormal);
+    m_ports.files.Remove(path);
+}
+
+void CMainFrame::CloseByTitle(const char* className, const char* title) {
+    if (Hwnd window = m_ports.windows.FindTop(className, title))
+        m_ports.windows.Send(window, win::kWmClose, 0, 0);
+}
+
+bool CMainFrame::LumoraLine() const { return m_ctx.both != 0 || m_ctx.harloOnly == 0; }
+
+bool CMainFrame::BelowSix() const { return m_ctx.platformVersion < kPlatformSix; }
+
+// ---- the sequence ------------------------------------------------------------------------------
+
+void CMainFrame::StartInstall() {
+    Windows& w = m_ports.windows;
+    Registry& reg = m_ports.registry;
+
+    if (w.FindTop(nullptr, kWizardTitle) != 0) {
+        w.Alert(m_hWnd, kGuardText, kGuardCaption, win::kMbIconHand);
+        w.Post(m_hWnd, win::kWmClose, 0, 0);
+        return;
+    }
+
+    // An applet the user had uninstalled starts again after this installation.
+    if (Handle key = reg.OpenKey(RegRoot::CurrentUser, kAppletKey, win::kKeyAllAccess)) {
+        reg.DeleteValue(key, "Do Not Use");
+        reg.CloseKey(key);
+    }
+
+    m_ctx.platformVersion = 0;
+    m_ctx.platformVersion =
+        m_ports.files.ProductVersionMS(m_ports.files.SystemDirectory() + "\\VERSION.DLL");
+
+    ResetSlot(m_ctx.startupA, m_ctx.processA);
+    m_ctx.driverInstaller = 1;
+
+    if (Handle key = reg.CreateKey(RegRoot::LocalMachine, kTunerKey, 0, win::kKeyAllAccess)) {
+        const std::uint32_t zero = 0;
+        reg.SetValue(key, "HarloMode", win::kRegDword, &zero, sizeof zero);
+        reg.CloseKey(key);
+    }
+
+    StartMediaFirst("Tessly\\Driver\\Drivloom.exe", " /NOREBOOT", "Tessly\\Driver",
+                    "Driver\\Drivloom.exe", "Driver");
+
+    if (!m_ports.sync.StartWorker(*this)) {
+        // Without the worker nothing would ever end the launcher or lift the shutdown guard.
+        m_ctx.shutdownPermission = 1;
+        w.Post(m_hWnd, win::kWmClose, 0, 0);
+    }
+}
+
+bool CMainFrame::IntercastConflict() {
+    Registry& reg = m_ports.registry;
+    Handle key = reg.OpenKey(RegRoot::LocalMachine, kIntercastKey, win::kKeyAllAccess);
+    if (key == 0) return false;
+    char text[kTextBuffer + 1] = {};
+    std::uint32_t type = win::kRegSz;
+    std::uint32_t size = kTextBuffer;
+    bool conflict = false;
+    if (reg.QueryValue(key, "Capture Description", &type, text, &size)) {
+        // The stored text need not end in a zero; the guard byte keeps the search inside.
+        std::string upper(text, strnlen(text, size < kTextBuffer ? size : kTextBuffer));
+        for (char& c : upper)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        conflict = upper.find("SAA7130") != std::string::npos;
+    }
+    reg.CloseKey(key);
+    return conflict;
+}
+
+void CMainFrame::ReceiverProfile() {
+    Registry& reg = m_ports.registry;
+    Handle key = reg.OpenKey(RegRoot::LocalMachine, kTunerKey, win::kKeyAllAccess);
+    if (key == 0) return;
+    std::uint32_t scratch = 0;
+    QueryDword(reg, key, "DeviceID", &scratch);
+    QueryDword(reg, key, "SubvendorID", &scratch);
+    QueryDword(reg, key, "SubsystemID", &scratch);
+    std::uint32_t isOldBoard = 1;  // a missing value means the old board
+    if (!QueryDword(reg, key, "IsOldBoard", &isOldBoard)) isOldBoard = 1;
+    std::uint32_t gpio = 0;
+    if (!QueryDword(reg, key, "GPIO", &gpio)) gpio = 0;
+    reg.CloseKey(key);
+
+    const bool profileBit = isOldBoard != 0 ? (gpio & 0x40) != 0 : (gpio & 0x40000) != 0;
+    if (!profileBit) return;
+    if (Handle applet = reg.OpenKey(RegRoot::CurrentUser, kAppletKey, win::kKeyAllAccess)) {
+        static const char kProfile[] = "RC28Keys";
+        reg.SetValue(applet, "Profile", win::kRegSz, kProfile, sizeof kProfile);
+        reg.CloseKey(applet);
+    }
+}
+
+void CMainFrame::RunWorker() {
+    Processes& p = m_ports.processes;
+    Files& f = m_ports.files;
+    Windows& w = m_ports.windows;
+    Sync& sync = m_ports.sync;
+    InstallContext& c = m_ctx;
+
+    m_windowsDir = f.WindowsDirectory();
+    m_systemDir = f.SystemDirectory();
+    const std::string& windir = m_windowsDir;
+    const std::string& sysdir = m_systemDir;
+
+    if (c.driverInstaller) WaitAndClose(c.processA);
+    ResetSlot(c.startupA, c.processA);
+    CloseByTitle("Afx:00400000:0", "Nuvex Schedule Agent");
+
+    if (LumoraLine())
+        StartMediaFirst("Lumora\\setup.exe", "", "Lumora");
+    else
+        StartMediaFirst("Harlo\\setup.exe", "", "Harlo");
+    if (c.processA.process != 0) p.WaitIdle(c.processA.process, win::kInfinite);
+
+    // The watch: the counter and the event are in place before the GUI thread starts timer 200.
+    if (Handle event = sync.NewEvent(true, false)) {
+        c.missCounter = 0;
+        c.watchDone = event;
+        w.Post(m_hWnd, kMsgStartWatch, 0, 0);
+    }
+
+    ResetSlot(c.startupB, c.processB);
+    if (IntercastConflict())
+        p.Exec(CommandLine(sysdir + "\\regsvr32.exe", " /s /u ") + QuotePath(sysdir + "\\Propwen.dll"),
+               win::kSwHide);
+    else
+        p.Exec(CommandLine(sysdir + "\\regsvr32.exe", " /s ") + QuotePath(sysdir + "\\Propwen.dll"),
+               win::kSwHide);
+
+    f.MakeDirectory(windir + "\\MyInstall");
+    ClearAndDelete(windir + "\\MyInstall\\TS.reg");
+    ClearAndDelete(windir + "\\MyInstall\\TSS.reg");
+    ClearAndDelete(windir + "\\MyInstall\\RC.reg");
+    if (LumoraLine())
+        CopyFromMedia("Tessly\\Utility\\RC.dat", "Utility\\RC.dat", windir + "\\MyInstall\\RC.reg");
+    else
+        CopyFromMedia("Harlo\\BorrinUtility\\RC.dat", "Harlo\\BorrinUtility\\RC.dat",
+                      windir + "\\MyInstall\\RC.reg");
+    p.Exec(CommandLine(windir + "\\regedit.exe", " /s ") + QuotePath(windir + "\\MyInstall\\RC.reg"),
+           win::kSwHide);
+    CopyFromMedia("Tessly\\Utility\\TSS.dat", "Utility\\TSS.dat", windir + "\\MyInstall\\TSS.reg");
+    StartIn(c.startupB, c.processB,
+            CommandLine(windir + "\\regedit.exe", " /s ") + QuotePath(windir + "\\MyInstall\\TSS.reg"),
+            windir);
+
+    // The TV application's installer has ended and its wizard has stayed away for three ticks.
+    if (c.processA.process != 0) p.WaitFor(c.processA.process, win::kInfinite);
+    if (Handle event = c.watchDone.load()) {
+        sync.WaitFor(event, win::kInfinite);
+        sync.Close(event);
+        c.watchDone = 0;
+    }
+    CloseSlot(c.processA);
+
+    if (c.both) {
+        ResetSlot(c.startupA, c.processA);
+        StartMediaFirst("Harlo\\setup.exe", "", "Harlo");
+        WaitAndClose(c.processA);
+    }
+
+    sync.Pause(1000);
+    ReceiverProfile();
+
+    // The old applet and its device monitor must not hold the files that are replaced below.
+    CloseByTitle(nullptr, "TV Card Remote Control Device Monitor");
+    if (Hwnd applet = w.FindTop(nullptr, "TV Card Remote Control Applet"))
+        w.Send(applet, win::kWmClose, 0, 0);
+    else
+        CloseByTitle(nullptr, "PCI TV Card Remote Control Applet");
+
+    ClearAndDelete(windir + "\\Pelkwatch.exe");
+    CopyFromMedia("Tessly\\Utility\\Pelkwatch.ex_", "Utility\\Pelkwatch.ex_", windir + "\\Pelkwatch.exe");
+    ClearAndDelete(windir + "\\Pelkora.exe");
+    ClearAndDelete(windir + "\\BorrinRMT.exe");
+    if (LumoraLine())
+        CopyFromMedia("Tessly\\Utility\\Pelkora.ex_", "Utility\\Pelkora.ex_", windir + "\\Pelkora.exe");
+    else
+        CopyFromMedia("Harlo\\BorrinUtility\\Pelkora.ex_", "Harlo\\BorrinUtility\\Pelkora.ex_",
+                      windir + "\\Pelkora.exe");
+
+    // The applet keeps running after the launcher ends.
+    ResetSlot(c.startupA, c.processA);
+    StartIn(c.startupA, c.processA, CommandLine(windir + "\\" + "Pelkora.exe", ""), windir);
+    CloseSlot(c.processA);
+
+    const bool belowSix = BelowSix();
+    if (belowSix) {
+        ResetSlot(c.startupA, c.processA);
+        if (!StartMediaFirst("WMF\\wmfdist11.exe", " /norestart", "WMF"))
+            StartMediaFirst("MP10\\mp10setup.exe", "", "MP10");
+        WaitAndClose(c.processA);
+        ResetSlot(c.startupA, c.processA);
+    }
+
+    c.startupA.flags |= win::kStartfUsePosition;
+    c.startupA.x = (w.Metric(win::kSmCxScreen) - 503) / 2;
+    c.startupA.y = (w.Metric(win::kSmCyScreen) - 393) / 2;
+    w.BringToTop(m_hWnd);
+    StartMediaFirst("MP10\\windowsmedia10-kb905592-x86-intl.exe", "", "MP10");
+    WaitAndClose(c.processA);
+    ResetSlot(c.startupA, c.processA);
+
+    StartMediaFirst("Extra\\Setup.exe", "", "Extra");
+    WaitAndClose(c.processA);
+
+    if (belowSix) {
+        StartMediaFirst("MPEG4\\wmpcdcs8.exe", "", "MPEG4");
+        WaitAndClose(c.processA);
+        ResetSlot(c.startupA, c.processA);
+    }
+
+    w.BringToTop(m_hWnd);
+
+    if (belowSix) {
+        c.startupA.flags |= win::kStartfUsePosition;
+        c.startupA.x = (w.Metric(win::kSmCxScreen) - 504) / 2;
+        c.startupA.y = (w.Metric(win::kSmCyScreen) - 388) / 2;
+        StartMediaFirst("DirectX\\dxsetup.exe", "", "DirectX");
+        WaitAndClose(c.processA);
+    }
+
+    WaitAndClose(c.processB);
+    RestartPromptAndEnd();
+}
+
+void CMainFrame::RestartPromptAndEnd() {
+    Restart& r = m_ports.restart;
+    CRestartDlg dialog;
+    const std::int32_t result = m_ports.dialogs.RunModal(kRestartDialog, m_hWnd, dialog);
+    if (result == win::kIdOk && dialog.m_nRestartNow == 1) {
+        m_ctx.shutdownPermission = 1;
+        if (!r.ExitSession(win::kEwxReboot, 0)) {
+            if (Handle token = r.OpenToken(win::kTokenAdjustPrivileges | win::kTokenQuery)) {
+                r.EnablePrivilege(token, "SeShutdownPrivilege", win::kSePrivilegeEnabled);
+                r.CloseToken(token);
+                r.ExitSession(win::kEwxReboot, 0);
+            }
+        }
+    }
+    m_ctx.shutdownPermission = 1;
+    m_ports.windows.Post(m_hWnd, win::kWmClose, 0, 0);
+}
+
+std::uint32_t WorkerEntry(void* frame) {
+    static_cast<CMainFrame*>(frame)->RunWorker();
+    return 0;
+}
+
+}  // namespace setup

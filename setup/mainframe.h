@@ -1,0 +1,110 @@
+// The setup window's logic: its message handlers, the install context shared by the GUI thread
+// and the worker thread, the installation sequence, the installer watch and the restart prompt.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "ports.h"
+
+namespace setup {
+
+// Timers of the setup window and the private message that asks the GUI thread to start the watch.
+constexpr std::uint32_t kStartTimer = 128;
+constexpr std::uint32_t kStartDelayMs = 50;
+constexpr std::uint32_t kWatchTimer = 200;
+constexpr std::uint32_t kWatchPeriodMs = 1000;
+constexpr std::uint32_t kMsgStartWatch = win::kWmApp + 1;
+
+// Class and window properties of the setup window.
+constexpr const char* kFrameTitle = "SAA713x TV Card Setup";
+constexpr std::uint32_t kFrameClassStyle = 0x022B;    // NOCLOSE|OWNDC|DBLCLKS|HREDRAW|VREDRAW
+constexpr std::uint32_t kFrameBackground = 0x00DC6024;
+constexpr std::uint32_t kFrameWindowStyle = 0x00CF0000;  // WS_OVERLAPPEDWINDOW
+constexpr std::uint32_t kFrameIcon = 128;
+constexpr std::uint32_t kSkinBitmap = 129;
+constexpr const char* kSkinFile = "Setup.bin";
+constexpr std::int32_t kSkinWidth = 800;
+constexpr std::int32_t kSkinHeight = 600;
+
+struct WindowRect {
+    std::int32_t x, y, width, height;
+};
+
+// What drives the installation. The worker writes the slots; the GUI thread reads only what is
+// atomic here, so no lock is needed.
+struct InstallContext {
+    std::int32_t driverInstaller = 0;
+    std::int32_t harloOnly = 0;
+    std::int32_t both = 0;
+    std::uint32_t platformVersion = 0;
+    StartupRecord startupA;
+    StartupRecord startupB;
+    ProcessRecord processA;
+    ProcessRecord processB;
+    std::atomic<std::uint32_t> missCounter{0};
+    std::atomic<Handle> watchDone{0};
+    std::atomic<std::int32_t> shutdownPermission{0};
+    // Mirrors "process record A's thread handle is not null" for the close handler.
+    std::atomic<bool> childOutstanding{false};
+};
+
+class CMainFrame {
+public:
+    CMainFrame(Ports& ports, std::string mediaRoot);
+    CMainFrame(const CMainFrame&) = delete;
+    CMainFrame& operator=(const CMainFrame&) = delete;
+
+    // Centred on the screen, 800 x 600 plus the border width.
+    WindowRect InitialRect() const;
+    Hwnd Window() const { return m_hWnd; }
+    const std::string& MediaRoot() const { return m_mediaRoot; }
+    InstallContext& Context() { return m_ctx; }
+
+    // Message handlers, GUI thread. The adapter loads the skin and the font before OnCreate,
+    // does the default processing after OnTimer, and destroys the window after OnClose.
+    void OnCreate(Hwnd window);
+    void OnTimer(std::uint32_t id);
+    void OnStartWatch();          // kMsgStartWatch
+    void OnClose();
+    bool OnQueryEndSession() const;
+
+    // Installation sequence: preparation on the GUI thread, the rest on the worker thread.
+    void StartInstall();
+    void RunWorker();
+    // Installer watch, timer 200.
+    void WatchTick();
+
+private:
+    void ResetSlot(StartupRecord& startup, ProcessRecord& process);
+    bool StartIn(StartupRecord& startup, ProcessRecord& process, const std::string& commandLine,
+                 const std::string& folder);
+    // Slot A: media root + program in media root + folder, else the relative form.
+    bool StartMediaFirst(const std::string& program, const std::string& args,
+                         const std::string& folder, const char* relProgram = nullptr,
+                         const char* relFolder = nullptr);
+    void WaitAndClose(ProcessRecord& process);
+    void CloseSlot(ProcessRecord& process);
+    void CopyFromMedia(const std::string& source, const std::string& fallback,
+                       const std::string& destination);
+    void ClearAndDelete(const std::string& path);
+    void CloseByTitle(const char* className, const char* title);
+    bool LumoraLine() const;
+    bool BelowSix() const;
+    bool IntercastConflict();
+    void ReceiverProfile();
+    void RestartPromptAndEnd();
+
+    Ports& m_ports;
+    const std::string m_mediaRoot;
+    Hwnd m_hWnd = 0;
+    InstallContext m_ctx;
+    std::string m_windowsDir;
+    std::string m_systemDir;
+};
+
+// Thread procedure of the worker: `frame` is the CMainFrame; returns the exit code 0.
+std::uint32_t WorkerEntry(void* frame);
+
+}  // namespace setup

@@ -1,0 +1,86 @@
+#include "setupapp.h"
+
+#include <cctype>
+
+namespace setup {
+
+namespace {
+
+bool EqualNoCase(const std::string& a, const char* b) {
+    std::string::size_type i = 0;
+    for (; i < a.size() && b[i] != '\0'; ++i) {
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return i == a.size() && b[i] == '\0';
+}
+
+}  // namespace
+
+std::string MediaRootFromModule(const std::string& modulePath) {
+    // Drive and folder, as the path splitter gives them: "D:" plus everything up to the last
+    // separator.
+    std::string::size_type start = 0;
+    if (modulePath.size() >= 2 && modulePath[1] == ':') start = 2;
+    const auto last = modulePath.find_last_of("\\/");
+    std::string root = modulePath.substr(0, start);
+    if (last != std::string::npos && last >= start) root = modulePath.substr(0, last + 1);
+
+    if (root.size() > 3) {
+        const auto cut = root.find_last_of('\\', root.size() - 2);
+        // Without a backslash before the last character there is no parent to go to.
+        if (cut != std::string::npos) root.resize(cut + 1);
+    }
+    return root;
+}
+
+Switches ParseSwitches(const std::string& commandLine) {
+    Switches s;
+    if (EqualNoCase(commandLine, "/Harlo"))
+        s.harloOnly = true;
+    else if (EqualNoCase(commandLine, "/BOTH"))
+        s.both = true;
+    return s;
+}
+
+CSetupApp::~CSetupApp() = default;
+
+bool CSetupApp::InitInstance(const std::string& commandLine) {
+    AppHost& host = m_ports.host;
+    const std::string name = host.LoadText(kInstanceNameId);
+
+    if (Handle other = host.OpenNamedMutex(win::kMutexAllAccess, true, name)) {
+        host.Close(other);
+        if (Hwnd window = m_ports.windows.FindTop(nullptr, name.c_str()))
+            m_ports.windows.BringToTop(window);
+        return false;
+    }
+    m_hMutex = host.CreateNamedMutex(true, name);
+    host.InitCom(win::kCoinitMultithreaded);
+
+    m_mediaRoot = MediaRootFromModule(host.ModulePath());
+
+    m_pMainWnd = std::make_unique<CMainFrame>(m_ports, m_mediaRoot);
+    const Hwnd window = host.CreateMainWindow(*m_pMainWnd);
+    if (window == 0) return false;  // nothing could ever end the message loop
+
+    const Switches s = ParseSwitches(commandLine);
+    if (s.harloOnly) m_pMainWnd->Context().harloOnly = 1;
+    if (s.both) m_pMainWnd->Context().both = 1;
+
+    host.ShowWindow(window, win::kSwShow);
+    host.UpdateWindow(window);
+    return true;
+}
+
+std::int32_t CSetupApp::ExitInstance(std::int32_t loopExitCode) {
+    m_ports.host.UninitCom();
+    if (m_hMutex != 0) {
+        m_ports.host.Close(m_hMutex);
+        m_hMutex = 0;
+    }
+    return loopExitCode;
+}
+
+}  // namespace setup

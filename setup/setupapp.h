@@ -1,0 +1,47 @@
+// The launcher's application object: single instance, media root, switches, the setup window.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "mainframe.h"
+#include "ports.h"
+
+namespace setup {
+
+constexpr std::uint32_t kInstanceNameId = 128;  // "TV Card Setup"
+
+// The parent of the launcher's folder, ending in a backslash (D:\Setup\Setup.exe -> D:\).
+std::string MediaRootFromModule(const std::string& modulePath);
+
+struct Switches {
+    bool harloOnly = false;
+    bool both = false;
+};
+// The command-line text after the program name, compared whole, ignoring case.
+Switches ParseSwitches(const std::string& commandLine);
+
+class CSetupApp {
+public:
+    explicit CSetupApp(Ports& ports) : m_ports(ports) {}
+    ~CSetupApp();
+
+    // True to enter the message loop, false to end at once.
+    bool InitInstance(const std::string& commandLine);
+    // After the message loop; returns the program's exit code.
+    std::int32_t ExitInstance(std::int32_t loopExitCode);
+
+    CMainFrame* MainFrame() const { return m_pMainWnd.get(); }
+    const std::string& MediaRoot() const { return m_mediaRoot; }
+
+private:
+    Ports& m_ports;
+    Handle m_hMutex = 0;
+    std::string m_mediaRoot;
+    // The worker thread uses the frame until the process ends: it is never destroyed before that
+    // in the program (WinMain leaves with ExitProcess), only when a test drops the app.
+    std::unique_ptr<CMainFrame> m_pMainWnd;
+};
+
+}  // namespace setup

@@ -1,0 +1,131 @@
+// GPIO requests through the capture driver: the set-up sequence on both boards, the board data
+// from the tuner driver key, failed reads.
+#include <gtest/gtest.h>
+
+#include "fakes/scenario.h"
+
+using namespace fakes;
+
+namespace {
+
+const BoardMasks kNew = {0xE08000, 0x80E08000, 0xE00000, 0xE08000};
+const BoardMasks kOld = {0x1A8087, 0x801A8087, 0x1A0080, 0x1A8080};
+
+struct Gpio : ::testing::Test, RunningApplet {
+    void SetUp() override { f.devices.AddInterface(kCardPath); }
+    // The five requests of the set-up that the next opening runs.
+    std::vector<GpioCall> SetupAtNextOpen() {
+        f.devices.trace.clear();
+        Check();
+        EXPECT_NE(frame().device(), 0u);
+        return f.devices.trace;
+    }
+};
+
+TEST_F(Gpio, SetupSequenceOnTheNewBoard) {
+    SetTuner(f.registry, 0x7134, 0, 0x4000);
+    f.devices.card.outputs = 0x8000;  // pin 15 high, no key: S = 0xC000
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(SetupAtNextOpen(), (std::vector<GpioCall>{W(0x1B0, 0xE08000), W(0x1B0, 0x80E08000), R(0x1B4),
+                                                        W(0x1B4, 0x0), W(0x1B4, 0x8000)}));
+    EXPECT_EQ(f.devices.dirtyRecords, 0);
+}
+
+TEST_F(Gpio, SetupSequenceOnTheOldBoard) {
+    SetTuner(f.registry, 0x7130, 1, 0x4000);
+    f.devices.card.outputs = 0x1A8087;  // every output pin high: S = 0x1AC087
+    ASSERT_TRUE(Start());
+    // Pins 0, 1 and 2 are driven low by both acknowledge writes; pin 15 pulses.
+    EXPECT_EQ(SetupAtNextOpen(), (std::vector<GpioCall>{W(0x1B0, 0x1A8087), W(0x1B0, 0x801A8087), R(0x1B4),
+                                                        W(0x1B4, 0x1A0080), W(0x1B4, 0x1A8080)}));
+}
+
+TEST_F(Gpio, IsOldBoardMissingFromTheStartMeansTheNewBoard) {
+    SetTuner(f.registry, 0x7134, 0, 0x4000);
+    f.registry.RemoveValue(RegRoot::LocalMachine, kTunerKeyPath, u"IsOldBoard");
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(SetupAtNextOpen(), Cycle(kNew, 0x4000));
+}
+
+TEST_F(Gpio, IsOldBoardMissingLaterKeepsTheOldBoard) {
+    SetTuner(f.registry, 0x7134, 1, 0x4000);
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(SetupAtNextOpen(), Cycle(kOld, 0x4000));
+    f.registry.RemoveValue(RegRoot::LocalMachine, kTunerKeyPath, u"IsOldBoard");
+    f.devices.RemoveInterface(kCardPath);
+    Check();
+    ASSERT_EQ(frame().device(), 0u);
+    f.devices.AddInterface(kCardPath);
+    EXPECT_EQ(SetupAtNextOpen(), Cycle(kOld, 0x4000));
+    EXPECT_EQ(frame().isOldBoard(), 1u);
+}
+
+TEST_F(Gpio, ReceiverTestFromTheWiringWord) {
+    struct Case {
+        bool gpioPresent;
+        std::uint32_t isOldBoard, gpio;
+        bool opened;
+    };
+    const Case cases[] = {
+        {false, 0, 0, false},       // GPIO missing counts as 0: no receiver
+        {true, 0, 0x4000, true},
+        {true, 0, 0xBFFF, false},   // bit 14 clear
+        {true, 1, 0x4020, false},   // old board: bit 5 means no receiver
+        {true, 0, 0x4020, true},    // new board: bit 5 plays no part
+        {true, 1, 0x4000, true},
+    };
+    for (const Case& c : cases) {
+        RunningApplet a;
+        SetTuner(a.f.registry, 0x7134, c.isOldBoard, c.gpio);
+        if (!c.gpioPresent) a.f.registry.RemoveValue(RegRoot::LocalMachine, kTunerKeyPath, u"GPIO");
+        a.f.devices.AddInterface(kCardPath);
+        ASSERT_TRUE(a.Start());
+        a.Check();
+        EXPECT_EQ(a.frame().device() != 0, c.opened) << std::hex << c.gpio << " old " << c.isOldBoard;
+    }
+}
+
+TEST_F(Gpio, ValuesThatDoNotFitFourBytesCountAsMissing) {
+    SetTuner(f.registry, 0x7134, 1, 0x4000);
+    ASSERT_TRUE(Start());
+    Check();
+    f.registry.SetRaw(RegRoot::LocalMachine, kTunerKeyPath, u"DeviceID", 3 /* REG_BINARY */, {0x31, 0x71, 0, 0, 0});
+    f.registry.SetRaw(RegRoot::LocalMachine, kTunerKeyPath, u"IsOldBoard", win::kRegDword,
+                      std::vector<std::uint8_t>(8, 0));
+    Check();
+    EXPECT_EQ(frame().deviceId(), 0x7134u);
+    EXPECT_EQ(frame().isOldBoard(), 1u);
+    // The stored type is not looked at.
+    f.registry.SetDword(RegRoot::LocalMachine, kTunerKeyPath, u"DeviceID", 0x7135, win::kRegSz);
+    Check();
+    EXPECT_EQ(frame().deviceId(), 0x7135u);
+}
+
+TEST_F(Gpio, FailedReadsAreReportedAndTheSequenceRunsToItsEnd) {
+    SetTuner(f.registry, 0x7134, 0, 0x4000);
+    ASSERT_TRUE(Start());
+    Check();
+    std::uint32_t value = 0xDEADBEEF;
+    EXPECT_TRUE(frame().ReadRegister(0x1B4, &value));
+    EXPECT_EQ(value, 0x4000u);
+
+    f.devices.returnedBytes = 16;
+    EXPECT_FALSE(frame().ReadRegister(0x1B4, &value));
+    f.devices.returnedBytes = 20;
+    f.devices.requestsFail = true;
+    EXPECT_FALSE(frame().ReadRegister(0x1B4, &value));
+    EXPECT_FALSE(frame().LatchAndRead(&value));
+
+    // The set-up still issues all five requests, acknowledging what a failed read leaves (0).
+    f.devices.trace.clear();
+    frame().RunGpioSetup();
+    EXPECT_EQ(f.devices.trace, Cycle(kNew, 0));
+}
+
+TEST_F(Gpio, SetupWithoutDeviceSendsNothing) {
+    ASSERT_TRUE(Start());
+    frame().RunGpioSetup();
+    EXPECT_TRUE(f.devices.trace.empty());
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+// Runs the modal dialogs without a screen: initialisation on recording controls, scripted clicks,
+// then OK (CUnload::OnOK runs, as the dialog's OK handler) or Cancel.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "dialogs.h"
+#include "fakes/common.h"
+#include "ports.h"
+
+namespace fakes {
+
+class FakeDialogControls : public DialogControls {
+public:
+    std::map<std::uint32_t, bool> checks, enabled;
+    std::vector<std::pair<std::uint32_t, bool>> checkCalls;  // every SetCheck, in order
+    void SetCheck(std::uint32_t id, bool checked) override {
+        checks[id] = checked;
+        checkCalls.push_back({id, checked});
+    }
+    void Enable(std::uint32_t id, bool on) override { enabled[id] = on; }
+    // A radio group: clicking one button checks it and clears the others.
+    void Click(std::uint32_t id) {
+        for (auto& c : checks) c.second = false;
+        checks[id] = true;
+    }
+};
+
+class FakeDialogs : public Dialogs {
+public:
+    Journal* journal = nullptr;
+    std::vector<std::uint32_t> clicks;     // radio clicks applied after initialisation
+    std::int32_t result = win::kIdOk;      // how the dialog ends
+    std::function<void()> whileOpen;       // runs after the clicks, before the dialog ends
+    int remoteRuns = 0, unloadRuns = 0;
+    FakeDialogControls controls;           // controls of the last dialog run
+    bool initResult = false;               // what the last CRemote::OnInitDialog returned
+
+    std::int32_t RunRemote(CRemote& dialog) override {
+        ++remoteRuns;
+        Log("dialog.remote");
+        controls = FakeDialogControls();
+        initResult = dialog.OnInitDialog(controls);
+        Script([&](std::uint32_t id) { dialog.OnRadio(id); });
+        return result;
+    }
+    std::int32_t RunUnload(CUnload& dialog) override {
+        ++unloadRuns;
+        Log("dialog.unload");
+        controls = FakeDialogControls();
+        dialog.OnInitDialog(controls);
+        Script([&](std::uint32_t id) { dialog.OnRadio(id); });
+        if (result == win::kIdOk) dialog.OnOK();
+        return result;
+    }
+
+private:
+    void Log(const std::string& s) {
+        if (journal) journal->add(s);
+    }
+    void Script(const std::function<void(std::uint32_t)>& radio) {
+        for (auto id : clicks) {
+            controls.Click(id);
+            radio(id);
+        }
+        if (whileOpen) whileOpen();
+    }
+};
+
+}  // namespace fakes

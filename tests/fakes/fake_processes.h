@@ -1,0 +1,85 @@
+// Child processes on the virtual clock, Sleep, and the program's own module path.
+#pragma once
+
+#include <map>
+#include <vector>
+
+#include "fakes/common.h"
+#include "ports.h"
+
+namespace fakes {
+
+class FakeProcesses : public Processes {
+public:
+    static constexpr std::int64_t kRunsForever = -1;
+
+    explicit FakeProcesses(VirtualClock& clock) : clock_(clock) {}
+
+    Journal* journal = nullptr;
+    std::u16string modulePath = u"C:\\Windows\\Ravlet.exe";
+    std::vector<std::uint32_t> moduleCapacities;  // capacity of each ModuleFileName call
+    std::vector<std::u16string> starts;           // every Start, also the failed ones
+    std::vector<std::uint32_t> sleeps;            // every Sleep
+    struct WaitCall { Handle process; std::uint32_t timeout; std::uint32_t result; std::uint64_t at; };
+    std::vector<WaitCall> waits;
+    int closes = 0;
+
+    // A program that can be started: it ends `runsForMs` after its start (or never).
+    void AddProgram(const std::u16string& path, std::int64_t runsForMs) { programs_[Lower(path)] = runsForMs; }
+    std::size_t OpenProcesses() const { return running_.size(); }
+
+    Handle Start(const std::u16string& path) override {
+        starts.push_back(path);
+        Log("proc.start " + N(path));
+        auto it = programs_.find(Lower(path));
+        if (it == programs_.end()) return 0;
+        Handle h = next_++;
+        running_[h] = it->second < 0 ? -1 : static_cast<std::int64_t>(clock_.now) + it->second;
+        return h;
+    }
+    std::uint32_t Wait(Handle process, std::uint32_t timeoutMs) override {
+        auto it = running_.find(process);
+        std::uint32_t result = 0xFFFFFFFF;  // WAIT_FAILED
+        if (it != running_.end()) {
+            std::uint64_t limit = clock_.now + timeoutMs;
+            if (it->second >= 0 && static_cast<std::uint64_t>(it->second) <= limit) {
+                if (static_cast<std::uint64_t>(it->second) > clock_.now) clock_.now = it->second;
+                result = 0;
+            } else {
+                clock_.now = limit;
+                result = win::kWaitTimeout;
+            }
+        }
+        waits.push_back({process, timeoutMs, result, clock_.now});
+        Log("proc.wait " + std::to_string(timeoutMs));
+        return result;
+    }
+    void Close(Handle process) override {
+        Log("proc.close");
+        if (running_.erase(process)) ++closes;
+        else ++badCloses;
+    }
+    void Sleep(std::uint32_t ms) override {
+        sleeps.push_back(ms);
+        Log("proc.sleep " + std::to_string(ms));
+        clock_.now += ms;
+    }
+    // As GetModuleFileNameW: a path that does not fit is cut to capacity - 1 units.
+    std::u16string ModuleFileName(std::uint32_t capacity) override {
+        moduleCapacities.push_back(capacity);
+        if (capacity == 0) return u"";
+        return modulePath.substr(0, capacity - 1);
+    }
+    int badCloses = 0;
+
+private:
+    void Log(const std::string& s) {
+        if (journal) journal->add(s);
+    }
+    VirtualClock& clock_;
+    std::map<std::u16string, std::int64_t> programs_;
+    std::map<Handle, std::int64_t> running_;  // end time, -1: never
+    Handle next_ = 0x4000;
+};
+
+}  // namespace fakes

@@ -1,0 +1,223 @@
+// In-memory registry with the Win32 rules the applet relies on: two roots; an empty sub-path opens
+// the root itself (a trailing separator is tolerated); key and value names compare without regard
+// to case; each key grants a set of access rights and an open asking for more fails; a value whose
+// data does not fit the buffer fails the query and leaves the buffer untouched.
+#pragma once
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "fakes/common.h"
+#include "ports.h"
+
+namespace fakes {
+
+class FakeRegistry : public Registry {
+public:
+    struct Value {
+        std::u16string name;  // as first written
+        std::uint32_t type = 0;
+        std::vector<std::uint8_t> bytes;
+    };
+    struct Key {
+        std::uint32_t allowed = 0xFFFFFFFF;            // rights an open may ask for
+        std::map<std::u16string, Value> values;        // by lower-case name
+        std::map<std::u16string, std::unique_ptr<Key>> children;  // by lower-case name
+    };
+    struct OpenCall {
+        RegRoot root;
+        std::u16string path;
+        std::uint32_t access;
+        bool ok;
+    };
+    struct Write {
+        std::string op;  // "set" or "delete"
+        std::u16string name;
+        std::uint32_t type;
+        std::vector<std::uint8_t> bytes;
+    };
+
+    Journal* journal = nullptr;
+    std::vector<OpenCall> opens;   // every OpenKey, in order
+    std::vector<Write> writes;     // every successful SetValue / DeleteValue, in order
+
+    // --- test set-up and inspection ---------------------------------------------------------
+    Key& CreateKey(RegRoot root, const std::u16string& path) {
+        Key* key = &Root(root);
+        for (const auto& part : Split(path)) {
+            auto& child = key->children[Lower(part)];
+            if (!child) child = std::make_unique<Key>();
+            key = child.get();
+        }
+        return *key;
+    }
+    void DeleteKey(RegRoot root, const std::u16string& path) {
+        auto parts = Split(path);
+        if (parts.empty()) return;
+        Key* parent = Find(root, Join(parts, parts.size() - 1));
+        if (parent) parent->children.erase(Lower(parts.back()));
+    }
+    bool HasKey(RegRoot root, const std::u16string& path) { return Find(root, path) != nullptr; }
+    // Rights that an open of this key may ask for; e.g. kKeyRead makes KEY_ALL_ACCESS opens fail.
+    void SetAllowedAccess(RegRoot root, const std::u16string& path, std::uint32_t allowed) {
+        CreateKey(root, path).allowed = allowed;
+    }
+    void SetRaw(RegRoot root, const std::u16string& path, const std::u16string& name,
+                std::uint32_t type, std::vector<std::uint8_t> bytes) {
+        auto& v = CreateKey(root, path).values[Lower(name)];
+        v.name = name;
+        v.type = type;
+        v.bytes = std::move(bytes);
+    }
+    void SetDword(RegRoot root, const std::u16string& path, const std::u16string& name,
+                  std::uint32_t value, std::uint32_t type = win::kRegDword) {
+        std::vector<std::uint8_t> b(4);
+        std::memcpy(b.data(), &value, 4);
+        SetRaw(root, path, name, type, b);
+    }
+    // Stored as REG_SZ with its terminator, as RegSetValueExW does with a length that counts it.
+    void SetString(RegRoot root, const std::u16string& path, const std::u16string& name,
+                   const std::u16string& text, std::uint32_t type = win::kRegSz) {
+        std::vector<std::uint8_t> b((text.size() + 1) * 2, 0);
+        std::memcpy(b.data(), text.data(), text.size() * 2);
+        SetRaw(root, path, name, type, b);
+    }
+    const Value* GetValue(RegRoot root, const std::u16string& path, const std::u16string& name) {
+        Key* key = Find(root, path);
+        if (!key) return nullptr;
+        auto it = key->values.find(Lower(name));
+        return it == key->values.end() ? nullptr : &it->second;
+    }
+    std::optional<std::uint32_t> GetDword(RegRoot root, const std::u16string& path,
+                                          const std::u16string& name) {
+        const Value* v = GetValue(root, path, name);
+        if (!v || v->bytes.size() != 4) return std::nullopt;
+        std::uint32_t out;
+        std::memcpy(&out, v->bytes.data(), 4);
+        return out;
+    }
+    // The stored text up to its first terminator.
+    std::optional<std::u16string> GetString(RegRoot root, const std::u16string& path,
+                                            const std::u16string& name) {
+        const Value* v = GetValue(root, path, name);
+        if (!v) return std::nullopt;
+        std::u16string s(v->bytes.size() / 2, u'\0');
+        std::memcpy(s.data(), v->bytes.data(), s.size() * 2);
+        return s.substr(0, s.find(u'\0'));
+    }
+    void RemoveValue(RegRoot root, const std::u16string& path, const std::u16string& name) {
+        if (Key* key = Find(root, path)) key->values.erase(Lower(name));
+    }
+    std::size_t OpenHandles() const { return handles_.size(); }
+
+    // --- Registry ---------------------------------------------------------------------------
+    Handle OpenKey(RegRoot root, const std::u16string& path, std::uint32_t access) override {
+        Key* key = Valid(path) ? Find(root, path) : nullptr;
+        bool ok = key && (access & ~key->allowed) == 0;
+        opens.push_back({root, path, access, ok});
+        Log(std::string("reg.open ") + (root == RegRoot::CurrentUser ? "HKCU\\" : "HKLM\\") + N(path) +
+            (ok ? "" : " FAILED"));
+        if (!ok) return 0;
+        Handle h = next_++;
+        handles_[h] = {key, access};
+        return h;
+    }
+    bool QueryValue(Handle h, const std::u16string& name, void* data, std::uint32_t* size,
+                    std::uint32_t* type) override {
+        auto it = handles_.find(h);
+        Log("reg.query " + N(name));
+        if (it == handles_.end() || !(it->second.access & 0x1) || !size) return false;
+        auto v = it->second.key->values.find(Lower(name));
+        if (v == it->second.key->values.end()) return false;
+        const auto& bytes = v->second.bytes;
+        if (data && bytes.size() > *size) {
+            *size = static_cast<std::uint32_t>(bytes.size());  // ERROR_MORE_DATA; buffer untouched
+            return false;
+        }
+        if (data && !bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
+        *size = static_cast<std::uint32_t>(bytes.size());
+        if (type) *type = v->second.type;
+        return true;
+    }
+    bool SetValue(Handle h, const std::u16string& name, std::uint32_t type, const void* data,
+                  std::uint32_t size) override {
+        auto it = handles_.find(h);
+        Log("reg.set " + N(name));
+        if (it == handles_.end() || !(it->second.access & 0x2)) return false;
+        auto& v = it->second.key->values[Lower(name)];
+        if (v.name.empty()) v.name = name;
+        v.type = type;
+        const auto* p = static_cast<const std::uint8_t*>(data);
+        v.bytes.assign(p, p + size);
+        writes.push_back({"set", name, type, v.bytes});
+        return true;
+    }
+    bool DeleteValue(Handle h, const std::u16string& name) override {
+        auto it = handles_.find(h);
+        Log("reg.delete " + N(name));
+        if (it == handles_.end() || !(it->second.access & 0x2)) return false;
+        if (!it->second.key->values.erase(Lower(name))) return false;
+        writes.push_back({"delete", name, 0, {}});
+        return true;
+    }
+    void CloseKey(Handle h) override {
+        Log("reg.close");
+        // Closing a handle that is not open is a test failure: count it.
+        if (!handles_.erase(h)) ++badCloses;
+    }
+    int badCloses = 0;
+
+private:
+    struct OpenKeyRec {
+        Key* key;
+        std::uint32_t access;
+    };
+    void Log(const std::string& s) {
+        if (journal) journal->add(s);
+    }
+    Key& Root(RegRoot root) { return root == RegRoot::CurrentUser ? hkcu_ : hklm_; }
+    // A leading separator or an empty component in the middle does not name a key.
+    static bool Valid(const std::u16string& path) {
+        if (path.empty()) return true;
+        if (path[0] == u'\\') return false;
+        std::u16string p = path.back() == u'\\' ? path.substr(0, path.size() - 1) : path;
+        return p.find(u"\\\\") == std::u16string::npos && (p.empty() || p.back() != u'\\');
+    }
+    static std::vector<std::u16string> Split(const std::u16string& path) {
+        std::vector<std::u16string> parts;
+        std::u16string cur;
+        for (char16_t c : path) {
+            if (c == u'\\') {
+                if (!cur.empty()) parts.push_back(cur);
+                cur.clear();
+            } else {
+                cur.push_back(c);
+            }
+        }
+        if (!cur.empty()) parts.push_back(cur);
+        return parts;
+    }
+    static std::u16string Join(const std::vector<std::u16string>& parts, std::size_t n) {
+        std::u16string out;
+        for (std::size_t i = 0; i < n; ++i) out += (i ? u"\\" : u"") + parts[i];
+        return out;
+    }
+    Key* Find(RegRoot root, const std::u16string& path) {
+        Key* key = &Root(root);
+        for (const auto& part : Split(path)) {
+            auto it = key->children.find(Lower(part));
+            if (it == key->children.end()) return nullptr;
+            key = it->second.get();
+        }
+        return key;
+    }
+
+    Key hkcu_, hklm_;
+    std::map<Handle, OpenKeyRec> handles_;
+    Handle next_ = 0x1000;
+};
+
+}  // namespace fakes

@@ -1,0 +1,71 @@
+// Notification area and tray menu. An add for an id that is present fails and changes nothing.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "app.h"
+#include "fakes/common.h"
+#include "ports.h"
+
+namespace fakes {
+
+class FakeShell : public Shell {
+public:
+    struct Menu {
+        std::uint32_t resource;
+        std::vector<MenuItemState> items;
+    };
+
+    Journal* journal = nullptr;
+    std::map<std::uint32_t, TrayIcon> icons;   // present icons by id
+    std::vector<TrayIcon> adds;                // every add, also the failed ones
+    std::vector<std::uint32_t> deletes;        // every delete, by id
+    std::vector<Menu> menus;                   // every tracked menu
+    // A command the user picks from the next menus; delivered as the main window's WM_COMMAND,
+    // and 57665 (not handled by the main window) on to the application object.
+    std::optional<std::uint32_t> choose;
+    CMainFrame* frame = nullptr;
+    CAppletApp* app = nullptr;
+
+    bool Present(std::uint32_t id) const { return icons.count(id) != 0; }
+    // The state of a command in the last menu; nullopt when it was not listed.
+    std::optional<bool> LastEnabled(std::uint32_t command) const {
+        if (menus.empty()) return std::nullopt;
+        for (auto& i : menus.back().items)
+            if (i.command == command) return i.enabled;
+        return std::nullopt;
+    }
+
+    bool AddIcon(const TrayIcon& icon) override {
+        adds.push_back(icon);
+        Log("shell.add " + std::to_string(icon.id));
+        if (icons.count(icon.id)) return false;
+        icons[icon.id] = icon;
+        return true;
+    }
+    bool DeleteIcon(std::uint32_t id) override {
+        deletes.push_back(id);
+        Log("shell.delete " + std::to_string(id));
+        return icons.erase(id) != 0;
+    }
+    void TrackTrayMenu(std::uint32_t menuResource, const MenuItemState* items, std::uint32_t count) override {
+        menus.push_back({menuResource, std::vector<MenuItemState>(items, items + count)});
+        Log("shell.menu " + std::to_string(menuResource));
+        if (choose && frame) {
+            bool enabled = true;
+            for (std::uint32_t i = 0; i < count; ++i)
+                if (items[i].command == *choose) enabled = items[i].enabled;
+            // A greyed item cannot be chosen: the menu closes without a command.
+            if (enabled && !frame->OnCommand(*choose) && app && *choose == 57665) app->OnUnload();
+        }
+    }
+
+private:
+    void Log(const std::string& s) {
+        if (journal) journal->add(s);
+    }
+};
+
+}  // namespace fakes

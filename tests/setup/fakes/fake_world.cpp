@@ -1,0 +1,469 @@
+#include "fake_world.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace setup::fake {
+
+const char kAppletKey[] = "SOFTWARE\\Orvane\\TV Card Remote Control Applet\\1.0";
+const char kTunerKey[] =
+    "SYSTEM\\CurrentControlSet\\Control\\WDM Video Capture Driver\\WDM TV Tuner\\Tunvex";
+const char kIntercastKey[] = "SOFTWARE\\INTEL\\Intercast\\Drivers";
+
+namespace {
+
+std::string KeyId(RegRoot root, const std::string& path) {
+    return (root == RegRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + path;
+}
+
+std::string ShortKey(const std::string& id) {
+    const std::string path = id.substr(5);
+    if (path == kAppletKey) return "Applet";
+    if (path == kTunerKey) return "Tunvex";
+    if (path == kIntercastKey) return "Intercast";
+    return path;
+}
+
+std::string Hex(std::uint32_t v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%X", v);
+    return buf;
+}
+
+std::string Ms(std::uint32_t ms) { return ms == win::kInfinite ? "INFINITE" : std::to_string(ms); }
+
+std::string Escaped(const std::string& bytes) {
+    std::string out;
+    for (char c : bytes) {
+        if (c == '\0') out += "\\0";
+        else if (c == '\n') out += "\\n";
+        else out += c;
+    }
+    return out;
+}
+
+// "D:\Lumora\setup.exe /x" -> "Lumora\setup.exe": the program's folder and file name.
+std::string ProgramName(const std::string& commandLine) {
+    std::string program;
+    if (!commandLine.empty() && commandLine[0] == '"')
+        program = commandLine.substr(1, commandLine.find('"', 1) - 1);
+    else
+        program = commandLine.substr(0, commandLine.find(' '));
+    const auto last = program.rfind('\\');
+    if (last == std::string::npos || last == 0) return program;
+    const auto before = program.rfind('\\', last - 1);
+    return before == std::string::npos ? program : program.substr(before + 1);
+}
+
+}  // namespace
+
+World::World()
+    : m_ports{*this, *this, *this, *this, *this, *this, *this, *this} {}
+
+void World::AddKey(RegRoot root, const std::string& path) { keys[KeyId(root, path)]; }
+
+void World::SetDword(RegRoot root, const std::string& path, const std::string& name,
+                     std::uint32_t v) {
+    keys[KeyId(root, path)][name] = Value{win::kRegDword, std::string(reinterpret_cast<char*>(&v), 4)};
+}
+
+void World::SetText(RegRoot root, const std::string& path, const std::string& name,
+                    const std::string& text) {
+    keys[KeyId(root, path)][name] = Value{win::kRegSz, text + '\0'};
+}
+
+const Value* World::Find(RegRoot root, const std::string& path, const std::string& name) const {
+    auto k = keys.find(KeyId(root, path));
+    if (k == keys.end()) return nullptr;
+    auto v = k->second.find(name);
+    return v == k->second.end() ? nullptr : &v->second;
+}
+
+void World::AddWindow(const std::string& className, const std::string& title) {
+    windows.push_back(Window{m_nextWindow++, className, title});
+}
+
+void World::RemoveWindow(const std::string& title) {
+    for (auto it = windows.begin(); it != windows.end(); ++it)
+        if (it->title == title) {
+            windows.erase(it);
+            return;
+        }
+}
+
+Handle World::NewHandle(const std::string& kind, const std::string& name, const std::string& path) {
+    const Handle h = m_next++;
+    m_open[h] = Object{name, kind, path};
+    return h;
+}
+
+const World::Object* World::Live(Handle h, const char* what) {
+    auto it = m_open.find(h);
+    if (it != m_open.end()) return &it->second;
+    ++errors;
+    Log(std::string("ERROR: ") + what + " on a closed or unknown handle");
+    return nullptr;
+}
+
+std::string World::WindowName(Hwnd w) const {
+    if (w == kFrameWindow) return "frame";
+    for (const auto& win : windows)
+        if (win.hwnd == w) return win.title;
+    return Hex(static_cast<std::uint32_t>(w));
+}
+
+// ---- Registry ----------------------------------------------------------------------------------
+
+Handle World::OpenKey(RegRoot root, const std::string& path, std::uint32_t access) {
+    const std::string id = KeyId(root, path);
+    std::string line = "OpenKey(" + id.substr(0, 4) + " " + ShortKey(id) + ", " + Hex(access) + ")";
+    if (keys.count(id) == 0) {
+        Log(line + " fails");
+        return 0;
+    }
+    Log(line);
+    return NewHandle("key", ShortKey(id), id);
+}
+
+Handle World::CreateKey(RegRoot root, const std::string& path, std::uint32_t options,
+                        std::uint32_t access) {
+    const std::string id = KeyId(root, path);
+    Log("CreateKey(" + id.substr(0, 4) + " " + ShortKey(id) + ", " + std::to_string(options) + ", " +
+        Hex(access) + ")");
+    keys[id];
+    return NewHandle("key", ShortKey(id), id);
+}
+
+bool World::QueryValue(Handle key, const std::string& name, std::uint32_t* type, void* data,
+                       std::uint32_t* size) {
+    const Object* k = Live(key, "QueryValue");
+    if (!k) return false;
+    Log("QueryValue(" + k->name + ", \"" + name + "\", type " + std::to_string(*type) + ", size " +
+        std::to_string(*size) + ")");
+    auto& values = keys[k->path];
+    auto v = values.find(name);
+    if (v == values.end()) return false;
+    const auto needed = static_cast<std::uint32_t>(v->second.data.size());
+    if (needed > *size) {
+        *size = needed;  // the data is not read
+        return false;
+    }
+    std::memcpy(data, v->second.data.data(), needed);
+    *size = needed;
+    *type = v->second.type;
+    return true;
+}
+
+bool World::SetValue(Handle key, const std::string& name, std::uint32_t type, const void* data,
+                     std::uint32_t size) {
+    const Object* k = Live(key, "SetValue");
+    if (!k) return false;
+    std::string bytes(static_cast<const char*>(data), size);
+    std::string shown;
+    if (type == win::kRegDword && size == 4) {
+        std::uint32_t v;
+        std::memcpy(&v, data, 4);
+        shown = Hex(v);
+    } else {
+        shown = "\"" + Escaped(bytes) + "\"";
+    }
+    Log("SetValue(" + k->name + ", \"" + name + "\", type " + std::to_string(type) + ", " +
+        std::to_string(size) + " bytes " + shown + ")");
+    keys[k->path][name] = Value{type, bytes};
+    return true;
+}
+
+bool World::DeleteValue(Handle key, const std::string& name) {
+    const Object* k = Live(key, "DeleteValue");
+    if (!k) return false;
+    Log("DeleteValue(" + k->name + ", \"" + name + "\")");
+    return keys[k->path].erase(name) != 0;
+}
+
+void World::CloseKey(Handle key) {
+    const Object* k = Live(key, "CloseKey");
+    if (!k) return;
+    Log("CloseKey(" + k->name + ")");
+    m_open.erase(key);
+}
+
+// ---- Processes ---------------------------------------------------------------------------------
+
+bool World::Start(const std::string& commandLine, bool inheritHandles, std::uint32_t creationFlags,
+                  const std::string& workingDir, const StartupRecord& startup,
+                  ProcessRecord* process) {
+    std::string line = "Start(\"" + commandLine + "\", \"" + workingDir + "\")";
+    if (startup.flags == win::kStartfUsePosition)
+        line += " at (" + std::to_string(startup.x) + ", " + std::to_string(startup.y) + ")";
+    else if (startup.flags != 0)
+        line += " flags " + Hex(startup.flags);
+    if (startup.cb != 68) line += " cb " + std::to_string(startup.cb);
+    if (inheritHandles) line += " inherit";
+    if (creationFlags != 0) line += " creation " + Hex(creationFlags);
+    if (failingStarts.count(commandLine) != 0) {
+        Log(line + " fails");
+        return false;
+    }
+    Log(line);
+    const std::string name = ProgramName(commandLine);
+    process->process = NewHandle("process", "P " + name);
+    process->thread = NewHandle("thread", "T " + name);
+    process->processId = 10;
+    process->threadId = 11;
+    return true;
+}
+
+std::uint32_t World::WaitFor(Handle handle, std::uint32_t timeoutMs) {
+    const Object* o = Live(handle, "WaitFor");
+    if (!o) return 0xFFFFFFFF;
+    const std::string name = o->name;
+    const bool isEvent = o->kind == "event";
+    Log("WaitFor(" + name + ", " + Ms(timeoutMs) + ")");
+    if (!isEvent) return 0;
+    for (int round = 0; round < 100 && m_setEvents.count(handle) == 0; ++round)
+        if (whileEventWaits) whileEventWaits();
+    if (m_setEvents.count(handle) == 0) {
+        ++errors;
+        Log("ERROR: the wait on " + name + " never ends");
+    }
+    return 0;
+}
+
+std::uint32_t World::WaitIdle(Handle process, std::uint32_t timeoutMs) {
+    const Object* o = Live(process, "WaitIdle");
+    if (o) Log("WaitIdle(" + o->name + ", " + Ms(timeoutMs) + ")");
+    return 0;
+}
+
+void World::Close(Handle handle) {
+    const Object* o = Live(handle, "Close");
+    if (!o) return;
+    if (o->kind == "mutex") {
+        Log("Close(mutex " + o->path + ")");
+        mutexes.erase(o->path);
+    } else {
+        Log("Close(" + o->name + ")");
+    }
+    m_open.erase(handle);
+}
+
+void World::Exec(const std::string& commandLine, std::int32_t show) {
+    Log("WinExec(\"" + commandLine + "\", " + std::to_string(show) + ")");
+}
+
+// ---- Files -------------------------------------------------------------------------------------
+
+std::uint32_t World::ProductVersionMS(const std::string& path) {
+    Log("ProductVersion(" + path + ")");
+    return platform;
+}
+
+bool World::MakeDirectory(const std::string& path) {
+    Log("CreateDirectory(" + path + ")");
+    return true;
+}
+
+bool World::Copy(const std::string& from, const std::string& to, bool failIfExists) {
+    const bool fails = failingCopies.count(from) != 0;
+    Log("CopyFile(" + from + ", " + to + ", " + std::to_string(failIfExists) + ")" +
+        (fails ? " fails" : ""));
+    return !fails;
+}
+
+bool World::SetAttributes(const std::string& path, std::uint32_t attributes) {
+    Log("SetFileAttributes(" + path + ", " + Hex(attributes) + ")");
+    return true;
+}
+
+bool World::Remove(const std::string& path) {
+    Log("DeleteFile(" + path + ")");
+    return true;
+}
+
+// ---- Windows -----------------------------------------------------------------------------------
+
+Hwnd World::FindTop(const char* className, const char* title) {
+    Log(std::string("FindWindow(") + (className ? "\"" + std::string(className) + "\"" : "null") +
+        ", " + (title ? "\"" + std::string(title) + "\"" : "null") + ")");
+    for (const auto& w : windows)
+        if ((!className || w.className == className) && (!title || w.title == title)) return w.hwnd;
+    return 0;
+}
+
+std::intptr_t World::Send(Hwnd window, std::uint32_t msg, std::uintptr_t, std::intptr_t) {
+    Log("SendMessage(" + WindowName(window) + ", " + Hex(msg) + ")");
+    return 0;
+}
+
+bool World::Post(Hwnd window, std::uint32_t msg, std::uintptr_t, std::intptr_t) {
+    Log("PostMessage(" + WindowName(window) + ", " + Hex(msg) + ")");
+    if (frame && window == kFrameWindow && msg == kMsgStartWatch) frame->OnStartWatch();
+    return true;
+}
+
+void World::BringToTop(Hwnd window) { Log("BringWindowToTop(" + WindowName(window) + ")"); }
+
+std::int32_t World::Alert(Hwnd owner, const std::string& text, const std::string& caption,
+                          std::uint32_t style) {
+    Log("MessageBox(" + WindowName(owner) + ", \"" + Escaped(text) + "\", \"" + caption + "\", " +
+        Hex(style) + ")");
+    return win::kIdOk;
+}
+
+bool World::StartTimer(Hwnd window, std::uint32_t id, std::uint32_t periodMs) {
+    Log("SetTimer(" + WindowName(window) + ", " + std::to_string(id) + ", " + Ms(periodMs) + ")");
+    m_timers.insert(id);
+    return true;
+}
+
+void World::StopTimer(Hwnd window, std::uint32_t id) {
+    Log("KillTimer(" + WindowName(window) + ", " + std::to_string(id) + ")");
+    m_timers.erase(id);
+}
+
+std::int32_t World::Metric(std::int32_t index) {
+    switch (index) {
+    case win::kSmCxScreen: return screenWidth;
+    case win::kSmCyScreen: return screenHeight;
+    case win::kSmCxBorder: return border;
+    default: return 0;
+    }
+}
+
+// ---- Sync --------------------------------------------------------------------------------------
+
+Handle World::NewEvent(bool manualReset, bool initialState) {
+    const std::string line = std::string("CreateEvent(") + (manualReset ? "manual" : "auto") + ", " +
+                             (initialState ? "set" : "unset") + ")";
+    if (!eventCreates) {
+        Log(line + " fails");
+        return 0;
+    }
+    Log(line);
+    return NewHandle("event", "E" + std::to_string(++m_events));
+}
+
+void World::SetEvent(Handle event) {
+    const Object* o = Live(event, "SetEvent");
+    if (!o) return;
+    Log("SetEvent(" + o->name + ")");
+    m_setEvents.insert(event);
+}
+
+void World::Pause(std::uint32_t ms) { Log("Sleep(" + Ms(ms) + ")"); }
+
+bool World::StartWorker(CMainFrame&) {
+    Log(workerStarts ? "StartWorker" : "StartWorker fails");
+    workerStarted = workerStarts;
+    return workerStarts;
+}
+
+// ---- Restart -----------------------------------------------------------------------------------
+
+bool World::ExitSession(std::uint32_t flags, std::uint32_t reason) {
+    const bool ok = m_exitCalls < exitResults.size() ? exitResults[m_exitCalls] : true;
+    ++m_exitCalls;
+    Log("ExitWindowsEx(" + std::to_string(flags) + ", " + std::to_string(reason) + ")" +
+        (ok ? "" : " fails"));
+    return ok;
+}
+
+Handle World::OpenToken(std::uint32_t access) {
+    Log("OpenProcessToken(" + Hex(access) + ")" + (tokenOpens ? "" : " fails"));
+    return tokenOpens ? NewHandle("token", "token") : 0;
+}
+
+void World::EnablePrivilege(Handle token, const std::string& privilege, std::uint32_t attributes) {
+    const Object* o = Live(token, "EnablePrivilege");
+    if (o)
+        Log("AdjustTokenPrivileges(" + o->name + ", \"" + privilege + "\", " +
+            std::to_string(attributes) + ")");
+}
+
+void World::CloseToken(Handle token) { Close(token); }
+
+// ---- Dialogs -----------------------------------------------------------------------------------
+
+std::int32_t World::RunModal(std::int32_t templateId, Hwnd parent, CRestartDlg& dialog) {
+    Log("DialogBox(" + std::to_string(templateId) + ", " + WindowName(parent) + ")");
+    dialog.OnInitDialog(*this);
+    for (std::int32_t id : dialogClicks) dialog.OnRadio(id);
+    restartNowAtEnd = dialog.m_nRestartNow;
+    return dialogResult;
+}
+
+void World::SetCheck(std::int32_t id, std::uint32_t state) {
+    Log("SetCheck(" + std::to_string(id) + ", " + std::to_string(state) + ")");
+}
+
+// ---- AppHost -----------------------------------------------------------------------------------
+
+std::string World::LoadText(std::uint32_t id) { return id == 128 ? instanceName : ""; }
+
+Handle World::OpenNamedMutex(std::uint32_t access, bool inherit, const std::string& name) {
+    const bool exists = mutexes.count(name) != 0;
+    Log("OpenMutex(" + Hex(access) + ", " + (inherit ? "inherit" : "no inherit") + ", \"" + name +
+        "\")" + (exists ? "" : " fails"));
+    return exists ? NewHandle("other mutex", "other mutex") : 0;
+}
+
+Handle World::CreateNamedMutex(bool initialOwner, const std::string& name) {
+    Log(std::string("CreateMutex(") + (initialOwner ? "owner" : "no owner") + ", \"" + name + "\")");
+    mutexes.insert(name);
+    return NewHandle("mutex", "mutex", name);
+}
+
+void World::InitCom(std::uint32_t model) { Log("CoInitializeEx(" + std::to_string(model) + ")"); }
+
+void World::UninitCom() { Log("CoUninitialize()"); }
+
+Hwnd World::CreateMainWindow(CMainFrame& mainFrame) {
+    const WindowRect r = mainFrame.InitialRect();
+    Log("CreateWindow(\"" + std::string(kFrameTitle) + "\", " + std::to_string(r.x) + ", " +
+        std::to_string(r.y) + ", " + std::to_string(r.width) + ", " + std::to_string(r.height) + ")" +
+        (windowCreates ? "" : " fails"));
+    if (!windowCreates) return 0;
+    mainFrame.OnCreate(kFrameWindow);
+    return kFrameWindow;
+}
+
+void World::ShowWindow(Hwnd window, std::int32_t command) {
+    Log("ShowWindow(" + WindowName(window) + ", " + std::to_string(command) + ")");
+}
+
+void World::UpdateWindow(Hwnd window) { Log("UpdateWindow(" + WindowName(window) + ")"); }
+
+// ---- helpers -----------------------------------------------------------------------------------
+
+::testing::AssertionResult SameTrace(const char* actualText, const char*, const Trace& actual,
+                                     const Trace& expected) {
+    std::size_t i = 0;
+    while (i < actual.size() && i < expected.size() && actual[i] == expected[i]) ++i;
+    if (i == actual.size() && i == expected.size()) return ::testing::AssertionSuccess();
+    auto out = ::testing::AssertionFailure();
+    out << actualText << " differs from line " << i << " on (" << actual.size() << " lines, expected "
+        << expected.size() << ")\n  actual:\n";
+    for (std::size_t k = i; k < actual.size() && k < i + 12; ++k) out << "    " << actual[k] << "\n";
+    out << "  expected:\n";
+    for (std::size_t k = i; k < expected.size() && k < i + 12; ++k) out << "    " << expected[k] << "\n";
+    return out;
+}
+
+Trace TailFrom(const Trace& trace, const std::string& prefix) {
+    for (auto it = trace.begin(); it != trace.end(); ++it)
+        if (it->rfind(prefix, 0) == 0) return Trace(it, trace.end());
+    return {};
+}
+
+Trace Only(const Trace& trace, const std::vector<std::string>& prefixes) {
+    Trace out;
+    for (const auto& line : trace)
+        for (const auto& p : prefixes)
+            if (line.rfind(p, 0) == 0) {
+                out.push_back(line);
+                break;
+            }
+    return out;
+}
+
+}  // namespace setup::fake

@@ -1,0 +1,185 @@
+// In-memory world for the launcher's logic: every port call is written to one trace, in order,
+// so a test can compare the whole sequence of observable actions.
+#pragma once
+
+#include <cstdint>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "mainframe.h"
+#include "ports.h"
+#include "restartdlg.h"
+
+namespace setup::fake {
+
+using Trace = std::vector<std::string>;
+
+constexpr Hwnd kFrameWindow = 0x100;
+extern const char kAppletKey[];
+extern const char kTunerKey[];
+extern const char kIntercastKey[];
+
+struct Value {
+    std::uint32_t type;
+    std::string data;
+};
+
+class World final : public Registry, public Processes, public Files, public Windows, public Sync,
+                    public Restart, public Dialogs, public DialogControls, public AppHost {
+public:
+    World();
+    Ports& ports() { return m_ports; }
+    Trace trace;
+
+    // ---- configuration -------------------------------------------------------------------------
+    // Registry: keys by "HKLM\path" / "HKCU\path"; short names in the trace for the known keys.
+    std::map<std::string, std::map<std::string, Value>> keys;
+    void AddKey(RegRoot root, const std::string& path);
+    void SetDword(RegRoot root, const std::string& path, const std::string& name, std::uint32_t v);
+    void SetText(RegRoot root, const std::string& path, const std::string& name,
+                 const std::string& text);  // REG_SZ, with its terminating zero
+    const Value* Find(RegRoot root, const std::string& path, const std::string& name) const;
+
+    std::set<std::string> failingStarts;   // command lines that CreateProcess refuses
+    std::set<std::string> failingCopies;   // sources that CopyFile refuses
+    std::string windowsDir = "C:\\WINDOWS";
+    std::string systemDir = "C:\\WINDOWS\\system32";
+    std::uint32_t platform = 0x00050001;
+    std::int32_t screenWidth = 1024, screenHeight = 768, border = 1;
+
+    struct Window {
+        Hwnd hwnd;
+        std::string className, title;
+    };
+    std::vector<Window> windows;  // top-level windows besides the setup window
+    void AddWindow(const std::string& className, const std::string& title);
+    void RemoveWindow(const std::string& title);
+
+    bool eventCreates = true;
+    bool workerStarts = true;
+    // Runs while the worker waits on an unset event, once per round (the GUI thread's ticks).
+    std::function<void()> whileEventWaits;
+    // Runs after every line is written to the trace, with that line: a test reacts to an action.
+    std::function<void(const std::string&)> onLog;
+    // Posted private messages are handed to this frame at once.
+    CMainFrame* frame = nullptr;
+
+    std::vector<bool> exitResults;  // ExitWindowsEx results in order; true when exhausted
+    bool tokenOpens = true;
+    std::int32_t dialogResult = win::kIdOk;
+    std::vector<std::int32_t> dialogClicks;  // radio buttons clicked after initialisation
+    std::int32_t restartNowAtEnd = -1;       // the dialog's flag when it ended
+
+    std::string instanceName = "TV Card Setup";
+    std::string modulePath = "D:\\Setup\\setup.exe";
+    std::set<std::string> mutexes;  // named mutexes that exist
+    bool windowCreates = true;
+
+    int errors = 0;  // actions on closed or unknown handles
+
+    // ---- Registry ------------------------------------------------------------------------------
+    Handle OpenKey(RegRoot root, const std::string& path, std::uint32_t access) override;
+    Handle CreateKey(RegRoot root, const std::string& path, std::uint32_t options,
+                     std::uint32_t access) override;
+    bool QueryValue(Handle key, const std::string& name, std::uint32_t* type, void* data,
+                    std::uint32_t* size) override;
+    bool SetValue(Handle key, const std::string& name, std::uint32_t type, const void* data,
+                  std::uint32_t size) override;
+    bool DeleteValue(Handle key, const std::string& name) override;
+    void CloseKey(Handle key) override;
+    // ---- Processes -----------------------------------------------------------------------------
+    bool Start(const std::string& commandLine, bool inheritHandles, std::uint32_t creationFlags,
+               const std::string& workingDir, const StartupRecord& startup,
+               ProcessRecord* process) override;
+    std::uint32_t WaitFor(Handle handle, std::uint32_t timeoutMs) override;  // also Sync
+    std::uint32_t WaitIdle(Handle process, std::uint32_t timeoutMs) override;
+    void Close(Handle handle) override;  // also Sync and AppHost
+    void Exec(const std::string& commandLine, std::int32_t show) override;
+    // ---- Files ---------------------------------------------------------------------------------
+    std::string WindowsDirectory() override { return windowsDir; }
+    std::string SystemDirectory() override { return systemDir; }
+    std::uint32_t ProductVersionMS(const std::string& path) override;
+    bool MakeDirectory(const std::string& path) override;
+    bool Copy(const std::string& from, const std::string& to, bool failIfExists) override;
+    bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
+    bool Remove(const std::string& path) override;
+    // ---- Windows -------------------------------------------------------------------------------
+    Hwnd FindTop(const char* className, const char* title) override;
+    std::intptr_t Send(Hwnd window, std::uint32_t msg, std::uintptr_t wParam,
+                       std::intptr_t lParam) override;
+    bool Post(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void BringToTop(Hwnd window) override;
+    std::int32_t Alert(Hwnd owner, const std::string& text, const std::string& caption,
+                       std::uint32_t style) override;
+    bool StartTimer(Hwnd window, std::uint32_t id, std::uint32_t periodMs) override;
+    void StopTimer(Hwnd window, std::uint32_t id) override;
+    std::int32_t Metric(std::int32_t index) override;
+    // ---- Sync ----------------------------------------------------------------------------------
+    Handle NewEvent(bool manualReset, bool initialState) override;
+    void SetEvent(Handle event) override;
+    void Pause(std::uint32_t ms) override;
+    bool StartWorker(CMainFrame& frame) override;
+    // ---- Restart -------------------------------------------------------------------------------
+    bool ExitSession(std::uint32_t flags, std::uint32_t reason) override;
+    Handle OpenToken(std::uint32_t access) override;
+    void EnablePrivilege(Handle token, const std::string& privilege,
+                         std::uint32_t attributes) override;
+    void CloseToken(Handle token) override;
+    // ---- Dialogs -------------------------------------------------------------------------------
+    std::int32_t RunModal(std::int32_t templateId, Hwnd parent, CRestartDlg& dialog) override;
+    void SetCheck(std::int32_t id, std::uint32_t state) override;
+    // ---- AppHost -------------------------------------------------------------------------------
+    std::string LoadText(std::uint32_t id) override;
+    Handle OpenNamedMutex(std::uint32_t access, bool inherit, const std::string& name) override;
+    Handle CreateNamedMutex(bool initialOwner, const std::string& name) override;
+    void InitCom(std::uint32_t model) override;
+    void UninitCom() override;
+    std::string ModulePath() override { return modulePath; }
+    Hwnd CreateMainWindow(CMainFrame& frame) override;
+    void ShowWindow(Hwnd window, std::int32_t command) override;
+    void UpdateWindow(Hwnd window) override;
+
+    bool workerStarted = false;
+    bool eventSet(Handle event) const { return m_setEvents.count(event) != 0; }
+    bool timerRunning(std::uint32_t id) const { return m_timers.count(id) != 0; }
+
+private:
+    struct Object {
+        std::string name;
+        std::string kind;  // key, process, thread, event, token, mutex
+        std::string path;  // key: "HKLM\path"; mutex: its name
+    };
+    Handle NewHandle(const std::string& kind, const std::string& name, const std::string& path = "");
+    const Object* Live(Handle h, const char* what);
+    std::string WindowName(Hwnd w) const;
+    void Log(const std::string& line) {
+        trace.push_back(line);
+        if (onLog) onLog(line);
+    }
+
+    Ports m_ports;
+    Handle m_next = 0x1000;
+    std::map<Handle, Object> m_open;
+    std::set<Handle> m_setEvents;
+    std::set<std::uint32_t> m_timers;
+    int m_events = 0;
+    Hwnd m_nextWindow = 0x200;
+    std::size_t m_exitCalls = 0;
+};
+
+// Compares two traces whole; on a difference shows both from the first differing line on.
+::testing::AssertionResult SameTrace(const char* actualText, const char* expectedText,
+                                     const Trace& actual, const Trace& expected);
+#define EXPECT_TRACE(actual, expected) EXPECT_PRED_FORMAT2(::setup::fake::SameTrace, actual, expected)
+
+// The lines of `trace` from the first one that begins with `prefix` to the end.
+Trace TailFrom(const Trace& trace, const std::string& prefix);
+// The lines of `trace` that begin with any of `prefixes`, in order.
+Trace Only(const Trace& trace, const std::vector<std::string>& prefixes);
+
+}  // namespace setup::fake

@@ -1,0 +1,404 @@
+// The installation sequence, compared as whole traces of what the launcher does.
+#include "sequence_fixture.h"
+
+namespace setup {
+namespace {
+
+using fake::Only;
+using fake::TailFrom;
+using fake::Trace;
+
+const std::string kTessly = R"(Tessly\Utility)";
+const std::string kBorrin = R"(Harlo\BorrinUtility)";
+
+// Start, wait and close of one child from the media root.
+Trace Child(const std::string& program, const std::string& folder, const std::string& at = "",
+            const std::string& args = "") {
+    return {"Start(\"D:\\" + program + args + "\", \"D:\\" + folder + "\")" + at,
+            "WaitFor(P " + program + ", INFINITE)", "Close(P " + program + ")",
+            "Close(T " + program + ")"};
+}
+
+Trace Preparation() {
+    return {
+        R"(KillTimer(frame, 128))",
+        R"(FindWindow(null, "Lumora - InstallShield Wizard"))",
+        R"(OpenKey(HKCU Applet, 0xF003F))",
+        R"(DeleteValue(Applet, "Do Not Use"))",
+        R"(CloseKey(Applet))",
+        R"(ProductVersion(C:\WINDOWS\system32\VERSION.DLL))",
+        R"(CreateKey(HKLM Tunvex, 0, 0xF003F))",
+        R"(SetValue(Tunvex, "HarloMode", type 4, 4 bytes 0x0))",
+        R"(CloseKey(Tunvex))",
+        R"(Start("D:\Tessly\Driver\Drivloom.exe /NOREBOOT", "D:\Tessly\Driver"))",
+        R"(StartWorker)",
+    };
+}
+
+Trace Installer(const std::string& dir) {
+    return {
+        R"(WaitFor(P Driver\Drivloom.exe, INFINITE))",
+        R"(Close(P Driver\Drivloom.exe))",
+        R"(Close(T Driver\Drivloom.exe))",
+        R"(FindWindow("Afx:00400000:0", "Nuvex Schedule Agent"))",
+        "Start(\"D:\\" + dir + "\\setup.exe\", \"D:\\" + dir + "\")",
+        "WaitIdle(P " + dir + "\\setup.exe, INFINITE)",
+        R"(CreateEvent(manual, unset))",
+        R"(PostMessage(frame, 0x8001))",
+        R"(SetTimer(frame, 200, 1000))",
+        R"(OpenKey(HKLM Intercast, 0xF003F) fails)",
+        R"(WinExec("C:\WINDOWS\system32\regsvr32.exe /s C:\WINDOWS\system32\Propwen.dll", 0))",
+    };
+}
+
+Trace Scripts(const std::string& utility) {
+    return {
+        R"(CreateDirectory(C:\WINDOWS\MyInstall))",
+        R"(SetFileAttributes(C:\WINDOWS\MyInstall\TS.reg, 0x80))",
+        R"(DeleteFile(C:\WINDOWS\MyInstall\TS.reg))",
+        R"(SetFileAttributes(C:\WINDOWS\MyInstall\TSS.reg, 0x80))",
+        R"(DeleteFile(C:\WINDOWS\MyInstall\TSS.reg))",
+        R"(SetFileAttributes(C:\WINDOWS\MyInstall\RC.reg, 0x80))",
+        R"(DeleteFile(C:\WINDOWS\MyInstall\RC.reg))",
+        "CopyFile(D:\\" + utility + R"(\RC.dat, C:\WINDOWS\MyInstall\RC.reg, 0))",
+        R"(WinExec("C:\WINDOWS\regedit.exe /s C:\WINDOWS\MyInstall\RC.reg", 0))",
+        R"(CopyFile(D:\Tessly\Utility\TSS.dat, C:\WINDOWS\MyInstall\TSS.reg, 0))",
+        R"(Start("C:\WINDOWS\regedit.exe /s C:\WINDOWS\MyInstall\TSS.reg", "C:\WINDOWS"))",
+    };
+}
+
+Trace WaitInstaller(const std::string& dir) {
+    return {
+        "WaitFor(P " + dir + "\\setup.exe, INFINITE)",
+        R"(WaitFor(E1, INFINITE))",
+        R"(FindWindow(null, "Lumora - InstallShield Wizard"))",
+        R"(FindWindow(null, "Lumora - InstallShield Wizard"))",
+        R"(FindWindow(null, "Lumora - InstallShield Wizard"))",
+        R"(KillTimer(frame, 200))",
+        R"(SetEvent(E1))",
+        R"(Close(E1))",
+        "Close(P " + dir + "\\setup.exe)",
+        "Close(T " + dir + "\\setup.exe)",
+    };
+}
+
+Trace Profile() {
+    return {
+        R"(Sleep(1000))",
+        R"(OpenKey(HKLM Tunvex, 0xF003F))",
+        R"(QueryValue(Tunvex, "DeviceID", type 4, size 4))",
+        R"(QueryValue(Tunvex, "SubvendorID", type 4, size 4))",
+        R"(QueryValue(Tunvex, "SubsystemID", type 4, size 4))",
+        R"(QueryValue(Tunvex, "IsOldBoard", type 4, size 4))",
+        R"(QueryValue(Tunvex, "GPIO", type 4, size 4))",
+        R"(CloseKey(Tunvex))",
+    };
+}
+
+Trace Applet(const std::string& utility) {
+    return {
+        R"(FindWindow(null, "TV Card Remote Control Device Monitor"))",
+        R"(FindWindow(null, "TV Card Remote Control Applet"))",
+        R"(FindWindow(null, "PCI TV Card Remote Control Applet"))",
+        R"(SetFileAttributes(C:\WINDOWS\Pelkwatch.exe, 0x80))",
+        R"(DeleteFile(C:\WINDOWS\Pelkwatch.exe))",
+        R"(CopyFile(D:\Tessly\Utility\Pelkwatch.ex_, C:\WINDOWS\Pelkwatch.exe, 0))",
+        R"(SetFileAttributes(C:\WINDOWS\Pelkora.exe, 0x80))",
+        R"(DeleteFile(C:\WINDOWS\Pelkora.exe))",
+        R"(SetFileAttributes(C:\WINDOWS\BorrinRMT.exe, 0x80))",
+        R"(DeleteFile(C:\WINDOWS\BorrinRMT.exe))",
+        "CopyFile(D:\\" + utility + R"(\Pelkora.ex_, C:\WINDOWS\Pelkora.exe, 0))",
+        R"(Start("C:\WINDOWS\Pelkora.exe", "C:\WINDOWS"))",
+        R"(Close(P WINDOWS\Pelkora.exe))",
+        R"(Close(T WINDOWS\Pelkora.exe))",
+    };
+}
+
+Trace Hotfix() {
+    return Cat({{"BringWindowToTop(frame)"},
+                Child(R"(MP10\windowsmedia10-kb905592-x86-intl.exe)", "MP10", " at (260, 187)"),
+                Child(R"(Extra\Setup.exe)", "Extra")});
+}
+
+Trace RedistBelowSix() {
+    return Cat({Child(R"(WMF\wmfdist11.exe)", "WMF", "", " /norestart"), Hotfix(), Child(R"(MPEG4\wmpcdcs8.exe)", "MPEG4"),
+                {"BringWindowToTop(frame)"},
+                Child(R"(DirectX\dxsetup.exe)", "DirectX", " at (260, 190)")});
+}
+
+Trace End() {
+    return {
+        R"(WaitFor(P WINDOWS\regedit.exe, INFINITE))",
+        R"(Close(P WINDOWS\regedit.exe))",
+        R"(Close(T WINDOWS\regedit.exe))",
+        R"(DialogBox(131, frame))",
+        R"(SetCheck(1001, 1))",
+        R"(ExitWindowsEx(2, 0))",
+        R"(PostMessage(frame, 0x10))",
+    };
+}
+
+// The WMF package replaced with its own start lines (the rest of the row unchanged).
+Trace Redist(const Trace& wmf) {
+    Trace all = RedistBelowSix();
+    all.erase(all.begin(), all.begin() + 4);
+    all.insert(all.begin(), wmf.begin(), wmf.end());
+    return all;
+}
+
+TEST_F(SequenceTest, NoSwitchOnPlatform51RunsTheLumoraLineAndEveryRedistributable) {
+    EXPECT_TRACE(Run(), Cat({Preparation(), Installer("Lumora"), Scripts(kTessly),
+                          WaitInstaller("Lumora"), Profile(), Applet(kTessly), RedistBelowSix(),
+                          End()}));
+    EXPECT_EQ(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Do Not Use"), nullptr);
+    ASSERT_NE(world->Find(RegRoot::LocalMachine, fake::kTunerKey, "HarloMode"), nullptr);
+    EXPECT_EQ(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Profile"), nullptr);
+    EXPECT_TRUE(frame->OnQueryEndSession());
+}
+
+TEST_F(SequenceTest, PlatformZeroCountsAsBelowSix) {
+    world->platform = 0;
+    EXPECT_TRACE(Run(), Cat({Preparation(), Installer("Lumora"), Scripts(kTessly),
+                          WaitInstaller("Lumora"), Profile(), Applet(kTessly), RedistBelowSix(),
+                          End()}));
+}
+
+TEST_F(SequenceTest, Platform60SkipsTheOlderRedistributables) {
+    world->platform = 0x00060000;
+    EXPECT_TRACE(Run(), Cat({Preparation(), Installer("Lumora"), Scripts(kTessly),
+                          WaitInstaller("Lumora"), Profile(), Applet(kTessly), Hotfix(),
+                          {"BringWindowToTop(frame)"}, End()}));
+}
+
+TEST_F(SequenceTest, HarloTakesTheHarloInstallerScriptAndApplet) {
+    EXPECT_TRACE(Run("D:\\", 1, 0), Cat({Preparation(), Installer("Harlo"), Scripts(kBorrin),
+                                     WaitInstaller("Harlo"), Profile(), Applet(kBorrin),
+                                     RedistBelowSix(), End()}));
+}
+
+TEST_F(SequenceTest, BothRunsTheHarloInstallerUnwatchedAfterLumora) {
+    EXPECT_TRACE(Run("D:\\", 0, 1), Cat({Preparation(), Installer("Lumora"), Scripts(kTessly),
+                                     WaitInstaller("Lumora"), Child(R"(Harlo\setup.exe)", "Harlo"),
+                                     Profile(), Applet(kTessly), RedistBelowSix(), End()}));
+    Fresh();  // both switches set as flags: the both flag wins
+    EXPECT_TRACE(Run("D:\\", 1, 1), Cat({Preparation(), Installer("Lumora"), Scripts(kTessly),
+                                     WaitInstaller("Lumora"), Child(R"(Harlo\setup.exe)", "Harlo"),
+                                     Profile(), Applet(kTessly), RedistBelowSix(), End()}));
+}
+
+TEST_F(SequenceTest, GuardShowsTheMessageAndClosesWithoutChangingAnything) {
+    world->AddWindow("#32770", "Lumora - InstallShield Wizard");
+    EXPECT_TRACE(Run(), (Trace{
+                         R"(KillTimer(frame, 128))",
+                         R"(FindWindow(null, "Lumora - InstallShield Wizard"))",
+                         R"(MessageBox(frame, "Another instance of Setup is currently running.\n\nPlease close ALL other applications and try again.", "Setup", 0x10))",
+                         R"(PostMessage(frame, 0x10))",
+                     }));
+    EXPECT_NE(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Do Not Use"), nullptr);
+    EXPECT_FALSE(frame->OnQueryEndSession());
+}
+
+TEST_F(SequenceTest, MediaRootStartFailingFallsBackToTheRelativeForm) {
+    world->failingStarts.insert(R"(D:\Tessly\Driver\Drivloom.exe /NOREBOOT)");
+    Trace prep = Preparation();
+    prep[9] = R"(Start("D:\Tessly\Driver\Drivloom.exe /NOREBOOT", "D:\Tessly\Driver") fails)";
+    prep.insert(prep.begin() + 10, R"(Start("Driver\Drivloom.exe /NOREBOOT", "Driver"))");
+    EXPECT_TRACE(Run(), Cat({prep, Installer("Lumora"), Scripts(kTessly), WaitInstaller("Lumora"),
+                          Profile(), Applet(kTessly), RedistBelowSix(), End()}));
+}
+
+TEST_F(SequenceTest, WmfThatCannotStartIsReplacedByMp10Setup) {
+    world->failingStarts = {R"(D:\WMF\wmfdist11.exe /norestart)", R"(WMF\wmfdist11.exe /norestart)"};
+    const Trace wmf = Cat({{R"(Start("D:\WMF\wmfdist11.exe /norestart", "D:\WMF") fails)",
+                            R"(Start("WMF\wmfdist11.exe /norestart", "WMF") fails)"},
+                           Child(R"(MP10\mp10setup.exe)", "MP10")});
+    EXPECT_TRACE(Run(), Cat({Preparation(), Installer("Lumora"), Scripts(kTessly),
+                          WaitInstaller("Lumora"), Profile(), Applet(kTessly), Redist(wmf), End()}));
+
+    // The relative form starting is enough: MP10 is not tried.
+    Fresh();
+    world->failingStarts = {R"(D:\WMF\wmfdist11.exe /norestart)"};
+    const Trace relative = {R"(Start("D:\WMF\wmfdist11.exe /norestart", "D:\WMF") fails)",
+                            R"(Start("WMF\wmfdist11.exe /norestart", "WMF"))",
+                            R"(WaitFor(P WMF\wmfdist11.exe, INFINITE))",
+                            R"(Close(P WMF\wmfdist11.exe))", R"(Close(T WMF\wmfdist11.exe))"};
+    EXPECT_TRACE(Run(), Cat({Preparation(), Installer("Lumora"), Scripts(kTessly),
+                          WaitInstaller("Lumora"), Profile(), Applet(kTessly), Redist(relative),
+                          End()}));
+}
+
+TEST_F(SequenceTest, FailedStartAfterAClosedChildWaitsOnNothing) {
+    // Extra ran and was closed; the codec pack then fails in both forms: no wait on the
+    // handles of the closed child.
+    world->failingStarts = {R"(D:\MPEG4\wmpcdcs8.exe)", R"(MPEG4\wmpcdcs8.exe)"};
+    Run();
+    EXPECT_TRACE(Only(TailFrom(world->trace, R"(Start("D:\MPEG4)"), {"Start(", "WaitFor(", "BringWin"}),
+              (Trace{R"(Start("D:\MPEG4\wmpcdcs8.exe", "D:\MPEG4") fails)",
+                     R"(Start("MPEG4\wmpcdcs8.exe", "MPEG4") fails)", "BringWindowToTop(frame)",
+                     R"(Start("D:\DirectX\dxsetup.exe", "D:\DirectX") at (260, 190))",
+                     R"(WaitFor(P DirectX\dxsetup.exe, INFINITE))",
+                     R"(WaitFor(P WINDOWS\regedit.exe, INFINITE))"}));
+}
+
+TEST_F(SequenceTest, BlanksInTheMediaRootAndWindowsDirectoryAreQuoted) {
+    world->windowsDir = R"(C:\My Windows)";
+    world->systemDir = R"(C:\My Windows\system32)";
+    world->screenWidth = 640;
+    world->screenHeight = 480;
+    Run(R"(C:\Users\x\Downloads\TV Card\)");
+    EXPECT_TRACE(Only(world->trace, {"Start(", "WinExec("}),
+              (Trace{
+                  R"(Start(""C:\Users\x\Downloads\TV Card\Tessly\Driver\Drivloom.exe" /NOREBOOT", "C:\Users\x\Downloads\TV Card\Tessly\Driver"))",
+                  R"(Start(""C:\Users\x\Downloads\TV Card\Lumora\setup.exe"", "C:\Users\x\Downloads\TV Card\Lumora"))",
+                  R"(WinExec(""C:\My Windows\system32\regsvr32.exe" /s "C:\My Windows\system32\Propwen.dll"", 0))",
+                  R"(WinExec(""C:\My Windows\regedit.exe" /s "C:\My Windows\MyInstall\RC.reg"", 0))",
+                  R"(Start(""C:\My Windows\regedit.exe" /s "C:\My Windows\MyInstall\TSS.reg"", "C:\My Windows"))",
+                  R"(Start(""C:\My Windows\Pelkora.exe"", "C:\My Windows"))",
+                  R"(Start(""C:\Users\x\Downloads\TV Card\WMF\wmfdist11.exe" /norestart", "C:\Users\x\Downloads\TV Card\WMF"))",
+                  R"(Start(""C:\Users\x\Downloads\TV Card\MP10\windowsmedia10-kb905592-x86-intl.exe"", "C:\Users\x\Downloads\TV Card\MP10") at (68, 43))",
+                  R"(Start(""C:\Users\x\Downloads\TV Card\Extra\Setup.exe"", "C:\Users\x\Downloads\TV Card\Extra"))",
+                  R"(Start(""C:\Users\x\Downloads\TV Card\MPEG4\wmpcdcs8.exe"", "C:\Users\x\Downloads\TV Card\MPEG4"))",
+                  R"(Start(""C:\Users\x\Downloads\TV Card\DirectX\dxsetup.exe"", "C:\Users\x\Downloads\TV Card\DirectX") at (68, 46))",
+              }));
+}
+
+TEST_F(SequenceTest, IntercastConflictUnregistersTheLibrary) {
+    const std::string kRegister =
+        R"(WinExec("C:\WINDOWS\system32\regsvr32.exe /s C:\WINDOWS\system32\Propwen.dll", 0))";
+    const std::string kUnregister =
+        R"(WinExec("C:\WINDOWS\system32\regsvr32.exe /s /u C:\WINDOWS\system32\Propwen.dll", 0))";
+    const struct {
+        const char* description;  // nullptr: the key has no such value
+        bool conflict;
+    } cases[] = {
+        {"Philips SAA7130 Capture", true},
+        {"philips saa7130 capture", true},
+        {"SAA7134 Capture", false},
+        {nullptr, false},
+        // Longer than the 260-byte buffer: not read, so no conflict.
+        {"SAA7130 ........................................................................"
+         "................................................................................"
+         "................................................................................"
+         "...................................................................", false},
+    };
+    for (const auto& c : cases) {
+        Fresh();
+        world->AddKey(RegRoot::LocalMachine, fake::kIntercastKey);
+        if (c.description)
+            world->SetText(RegRoot::LocalMachine, fake::kIntercastKey, "Capture Description",
+                          c.description);
+        Run();
+        EXPECT_TRACE(Only(world->trace, {"OpenKey(HKLM Intercast", "QueryValue(Intercast",
+                                     "CloseKey(Intercast", R"(WinExec("C:\WINDOWS\system32)"}),
+                  (Trace{"OpenKey(HKLM Intercast, 0xF003F)",
+                         R"(QueryValue(Intercast, "Capture Description", type 1, size 260))",
+                         "CloseKey(Intercast)", c.conflict ? kUnregister : kRegister}))
+            << (c.description ? c.description : "no value");
+    }
+}
+
+TEST_F(SequenceTest, ProfileBitWritesRC28KeysIntoAnExistingAppletKey) {
+    using Setter = void (*)(fake::World&);
+    const auto LM = RegRoot::LocalMachine;
+    const struct {
+        const char* name;
+        Setter setup;
+        bool written;
+    } cases[] = {
+        {"IsOldBoard absent, GPIO 0x40",
+         [](fake::World& w) { w.SetDword(RegRoot::LocalMachine, fake::kTunerKey, "GPIO", 0x40); }, true},
+        {"IsOldBoard 0, GPIO 0x40",
+         [](fake::World& w) {
+             w.SetDword(RegRoot::LocalMachine, fake::kTunerKey, "IsOldBoard", 0);
+             w.SetDword(RegRoot::LocalMachine, fake::kTunerKey, "GPIO", 0x40);
+         }, false},
+        {"IsOldBoard 0, GPIO 0x40000",
+         [](fake::World& w) {
+             w.SetDword(RegRoot::LocalMachine, fake::kTunerKey, "IsOldBoard", 0);
+             w.SetDword(RegRoot::LocalMachine, fake::kTunerKey, "GPIO", 0x40000);
+         }, true},
+        {"IsOldBoard 1, GPIO absent",
+         [](fake::World& w) { w.SetDword(RegRoot::LocalMachine, fake::kTunerKey, "IsOldBoard", 1); },
+         false},
+        {"an 8-byte DeviceID does not disturb the later queries",
+         [](fake::World& w) {
+             w.keys[std::string("HKLM\\") + fake::kTunerKey]["DeviceID"] = {11, "12345678"};
+             w.SetDword(RegRoot::LocalMachine, fake::kTunerKey, "GPIO", 0x40);
+         }, true},
+        {"a 2-byte IsOldBoard counts as missing",
+         [](fake::World& w) {
+             w.keys[std::string("HKLM\\") + fake::kTunerKey]["IsOldBoard"] = {3, std::string(2, '\0')};
+             w.SetDword(RegRoot::LocalMachine, fake::kTunerKey, "GPIO", 0x40);
+         }, true},
+    };
+    for (const auto& c : cases) {
+        Fresh(false);
+        world->AddKey(RegRoot::CurrentUser, fake::kAppletKey);
+        world->AddKey(LM, fake::kTunerKey);
+        c.setup(*world);
+        Run();
+        Trace expected = Profile();
+        if (c.written)
+            expected.insert(expected.end(),
+                            {"OpenKey(HKCU Applet, 0xF003F)",
+                             R"(SetValue(Applet, "Profile", type 1, 9 bytes "RC28Keys\0"))",
+                             "CloseKey(Applet)"});
+        EXPECT_TRACE(Only(TailFrom(world->trace, "Sleep("), {"Sleep(", "OpenKey", "QueryValue", "CloseKey",
+                                                          "SetValue"}),
+                  expected)
+            << c.name;
+        EXPECT_EQ(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Profile") != nullptr, c.written)
+            << c.name;
+    }
+
+    // Profile bit set but no applet key: nothing is written and the key is not created.
+    Fresh(false);
+    world->SetDword(LM, fake::kTunerKey, "GPIO", 0x40);
+    Run();
+    EXPECT_EQ(world->keys.count(std::string("HKCU\\") + fake::kAppletKey), 0u);
+    EXPECT_TRACE(Only(world->trace, {"OpenKey(HKCU", "CreateKey(HKCU", "SetValue(Applet"}),
+              (Trace{"OpenKey(HKCU Applet, 0xF003F) fails", "OpenKey(HKCU Applet, 0xF003F) fails"}));
+}
+
+TEST_F(SequenceTest, RunningAppletAndDeviceMonitorAreClosedByTitle) {
+    const struct {
+        std::vector<const char*> titles;
+        Trace sent;
+    } cases[] = {
+        {{"PCI TV Card Remote Control Applet"},
+         {"SendMessage(PCI TV Card Remote Control Applet, 0x10)"}},
+        {{"PCI TV Card Remote Control Applet", "TV Card Remote Control Applet",
+          "TV Card Remote Control Device Monitor", "Nuvex Schedule Agent"},
+         {"SendMessage(TV Card Remote Control Device Monitor, 0x10)",
+          "SendMessage(TV Card Remote Control Applet, 0x10)"}},
+    };
+    for (const auto& c : cases) {
+        Fresh();
+        for (const char* t : c.titles) world->AddWindow("any", t);
+        Run();
+        EXPECT_TRACE(Only(world->trace, {"SendMessage("}), c.sent);
+    }
+    // The schedule agent is closed only with its class.
+    Fresh();
+    world->AddWindow("Afx:00400000:0", "Nuvex Schedule Agent");
+    Run();
+    EXPECT_TRACE(Only(world->trace, {"SendMessage("}), (Trace{"SendMessage(Nuvex Schedule Agent, 0x10)"}));
+}
+
+TEST_F(SequenceTest, WithoutTheWatchEventTheSequenceGoesOnUnwatched) {
+    world->eventCreates = false;
+    Run();
+    EXPECT_TRACE(Only(world->trace, {"CreateEvent", "PostMessage", "SetTimer", "WaitFor(E", "KillTimer(frame, 200"}),
+              (Trace{"CreateEvent(manual, unset) fails", "PostMessage(frame, 0x10)"}));
+}
+
+TEST_F(SequenceTest, WorkerThatCannotStartEndsTheLauncher) {
+    world->workerStarts = false;
+    const Trace trace = Run();
+    EXPECT_TRACE(Trace(trace.end() - 2, trace.end()),
+              (Trace{"StartWorker fails", "PostMessage(frame, 0x10)"}));
+    EXPECT_TRUE(frame->OnQueryEndSession());
+}
+
+}  // namespace
+}  // namespace setup

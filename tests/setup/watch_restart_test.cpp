@@ -1,0 +1,149 @@
+// The installer watch, the close handler, the shutdown guard and the restart prompt.
+#include <algorithm>
+
+#include "sequence_fixture.h"
+
+namespace setup {
+namespace {
+
+using fake::Only;
+using fake::TailFrom;
+using fake::Trace;
+
+const char kWizard[] = "Lumora - InstallShield Wizard";
+
+TEST(Watch, EventIsSetOnTheThirdConsecutiveMiss) {
+    const struct {
+        const char* pattern;  // P: wizard window present at that tick, A: absent
+        int setOnTick;        // 0: never
+    } cases[] = {
+        {"PPAAPAAA", 8},
+        {"AAAAA", 3},
+        {"PAAPAAPAAP", 0},
+        {"PPPPPAAA", 8},
+    };
+    for (const auto& c : cases) {
+        fake::World world;
+        CMainFrame frame(world.ports(), "D:\\");
+        frame.OnCreate(fake::kFrameWindow);
+        const Handle event = world.NewEvent(true, false);
+        frame.Context().watchDone = event;
+        frame.Context().missCounter = 0;
+        world.frame = &frame;
+        frame.OnStartWatch();
+        int setOn = 0;
+        for (int tick = 1; c.pattern[tick - 1] != '\0'; ++tick) {
+            if (c.pattern[tick - 1] == 'P')
+                world.AddWindow("#32770", kWizard);
+            else
+                world.RemoveWindow(kWizard);
+            world.trace.clear();
+            frame.OnTimer(kWatchTimer);
+            if (setOn == 0 && world.eventSet(event)) {
+                setOn = tick;
+                // The timer is stopped before the event is set.
+                EXPECT_TRACE(world.trace, (Trace{R"(FindWindow(null, "Lumora - InstallShield Wizard"))",
+                                              "KillTimer(frame, 200)", "SetEvent(E1)"}));
+                EXPECT_FALSE(world.timerRunning(kWatchTimer));
+            }
+            world.RemoveWindow(kWizard);
+        }
+        EXPECT_EQ(setOn, c.setOnTick) << c.pattern;
+    }
+}
+
+TEST(Watch, TickWithoutAnEventOnlyStopsTheTimer) {
+    fake::World world;
+    CMainFrame frame(world.ports(), "D:\\");
+    frame.OnCreate(fake::kFrameWindow);
+    for (int i = 0; i < 3; ++i) frame.OnTimer(kWatchTimer);
+    EXPECT_TRACE(Only(world.trace, {"KillTimer(frame, 200)", "SetEvent"}),
+              (Trace{"KillTimer(frame, 200)"}));
+    EXPECT_EQ(world.errors, 0);
+}
+
+TEST_F(SequenceTest, CloseWhileTheWorkerWaitsLeavesSlotAToTheWorker) {
+    // The close arrives while the worker waits on the TV application's installer, and again
+    // while it waits on the driver installer: the handles are closed once, by the worker.
+    world->onLog = [this](const std::string& line) {
+        if (line == R"(WaitFor(P Lumora\setup.exe, INFINITE))" ||
+            line == R"(WaitFor(P Driver\Drivloom.exe, INFINITE))") {
+            const auto before = world->trace.size();
+            frame->OnClose();
+            EXPECT_EQ(world->trace.size(), before) << "the close handler acted while " << line;
+        }
+    };
+    Run();
+    EXPECT_EQ(world->errors, 0);
+    for (const char* closed : {R"(Close(P Lumora\setup.exe))", R"(Close(T Lumora\setup.exe))",
+                               R"(Close(P Driver\Drivloom.exe))"})
+        EXPECT_EQ(std::count(world->trace.begin(), world->trace.end(), closed), 1) << closed;
+
+    // With no child outstanding the close stops the watch timer.
+    world->onLog = nullptr;
+    world->trace.clear();
+    frame->OnClose();
+    EXPECT_TRACE(world->trace, (Trace{"KillTimer(frame, 200)"}));
+}
+
+TEST_F(SequenceTest, RestartPromptOutcomes) {
+    const struct {
+        const char* name;
+        std::vector<std::int32_t> clicks;
+        std::int32_t result;
+        std::vector<bool> exits;
+        bool tokenOpens;
+        Trace tail;
+    } cases[] = {
+        {"OK with 1001 preselected", {}, win::kIdOk, {}, true, {"ExitWindowsEx(2, 0)"}},
+        {"1002 then OK", {1002}, win::kIdOk, {}, true, {}},
+        {"1002, 1001, then OK", {1002, 1001}, win::kIdOk, {}, true, {"ExitWindowsEx(2, 0)"}},
+        {"Cancel", {}, win::kIdCancel, {}, true, {}},
+        {"first restart fails", {}, win::kIdOk, {false, false}, true,
+         {"ExitWindowsEx(2, 0) fails", "OpenProcessToken(0x28)",
+          R"(AdjustTokenPrivileges(token, "SeShutdownPrivilege", 2))", "Close(token)",
+          "ExitWindowsEx(2, 0) fails"}},
+        {"token does not open", {}, win::kIdOk, {false}, false,
+         {"ExitWindowsEx(2, 0) fails", "OpenProcessToken(0x28) fails"}},
+    };
+    for (const auto& c : cases) {
+        Fresh();
+        world->dialogClicks = c.clicks;
+        world->dialogResult = c.result;
+        world->exitResults = c.exits;
+        world->tokenOpens = c.tokenOpens;
+        // Windows asks the launcher at the restart: the answer must already be yes.
+        bool allowedAtExit = false;
+        world->onLog = [&](const std::string& line) {
+            if (line.rfind("ExitWindowsEx", 0) == 0 && !allowedAtExit)
+                allowedAtExit = frame->OnQueryEndSession();
+            if (line.rfind("DialogBox", 0) == 0) {
+                EXPECT_FALSE(frame->OnQueryEndSession()) << c.name;
+            }
+        };
+        Run();
+        Trace expected{"DialogBox(131, frame)", "SetCheck(1001, 1)"};
+        expected.insert(expected.end(), c.tail.begin(), c.tail.end());
+        expected.push_back("PostMessage(frame, 0x10)");
+        EXPECT_TRACE(TailFrom(world->trace, "DialogBox("), expected) << c.name;
+        if (!c.tail.empty()) {
+            EXPECT_TRUE(allowedAtExit) << c.name;
+        }
+        EXPECT_TRUE(frame->OnQueryEndSession()) << c.name;
+    }
+}
+
+TEST(RestartDlg, RadioButtonsSetTheFlag) {
+    fake::World world;
+    CRestartDlg dialog;
+    dialog.OnInitDialog(world);
+    EXPECT_EQ(dialog.m_nRestartNow, 1);
+    EXPECT_TRACE(world.trace, (Trace{"SetCheck(1001, 1)"}));
+    dialog.OnRadio(kRadioRestartLater);
+    EXPECT_EQ(dialog.m_nRestartNow, 0);
+    dialog.OnRadio(kRadioRestartNow);
+    EXPECT_EQ(dialog.m_nRestartNow, 1);
+}
+
+}  // namespace
+}  // namespace setup
