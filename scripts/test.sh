@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Runs every test: the native unit tests, the checks of the shipped 32-bit programs, and the
+# end-to-end tests of the real programs under Wine (headless, in a private prefix).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+started=$(date +%s)
+bash scripts/bootstrap.sh
+
+echo "== unit tests (native, ASan + UBSan)"
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build/native -j2 >build/native-build.log 2>&1 || { cat build/native-build.log; exit 1; }
+(cd build/native && ctest -j2 --output-on-failure --timeout 120)
+
+echo "== the shipped programs (i686)"
+bash scripts/build.sh >build/win32-build.log 2>&1 || { cat build/win32-build.log; exit 1; }
+(cd build/win32 && ctest -L host --output-on-failure --timeout 120)
+
+echo "== end-to-end tests under Wine"
+source scripts/wine-env.sh
+trap wine_env_stop EXIT
+if [ "$E2E_ARCH" = win32 ]; then
+  e2e=build/win32
+else
+  echo "(this machine cannot run 32-bit Linux binaries: the e2e tests run the x86_64 build under wine64)"
+  e2e=build/win64
+  cmake -S . -B "$e2e" -DCMAKE_TOOLCHAIN_FILE="$E2E_TOOLCHAIN" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+  cmake --build "$e2e" -j2 >build/win64-build.log 2>&1 || { cat build/win64-build.log; exit 1; }
+fi
+export SCREENSHOT_DIR=$root/build/screenshots
+rm -rf "$SCREENSHOT_DIR" && mkdir -p "$SCREENSHOT_DIR"
+status=0
+(cd "$e2e" && ctest -LE host --output-on-failure --timeout 600) || status=$?
+
+# Keep the newest screenshots, as PNG, where a person can look at them.
+shopt -s nullglob
+shots=("$SCREENSHOT_DIR"/*.bmp)
+if [ ${#shots[@]} -gt 0 ]; then
+  mkdir -p screenshots
+  for bmp in "${shots[@]}"; do
+    convert "$bmp" "screenshots/$(basename "${bmp%.bmp}").png"
+  done
+fi
+echo "test command took $(( $(date +%s) - started )) s"
+exit $status
