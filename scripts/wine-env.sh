@@ -38,6 +38,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
   wine wineboot -i </dev/null >/dev/null 2>&1
   wineserver -w
+  # Xvfb has no window manager: let Wine draw the frames and captions itself, as Windows would.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1
+  wineserver -w
 fi
 # Keep one wineserver for the whole session, so that every test does not pay its start-up.
 wineserver -p </dev/null >/dev/null 2>&1

@@ -1,8 +1,6 @@
 #include "harness.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace e2e {
 
@@ -212,10 +210,15 @@ void DeleteValue(HKEY root, const std::wstring& path, const std::wstring& name) 
 void DeleteTree(HKEY root, const std::wstring& path) { RegDeleteTreeW(root, path.c_str()); }
 
 std::string ReadFile(const std::wstring& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read) text.append(buffer, read);
+    CloseHandle(file);
+    return text;
 }
 
 bool CopyTo(const std::wstring& from, const std::wstring& to) {

@@ -1,0 +1,567 @@
+// The real Ravlet.exe under Wine: start-up, the single-instance rule, shutdown, the tray menu, the
+// remote type dialog, the unload dialog and the autostart value.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+
+#include "applet_util.h"
+#include "harness.h"
+
+using namespace applet_e2e;
+
+namespace {
+
+constexpr DWORD kStartLimitMs = 30000;   // a loaded machine may take long to start a program
+constexpr DWORD kExitLimitMs = 20000;
+constexpr DWORD kUiLimitMs = 20000;
+// The presence check runs every 2000 ms; three periods show what it does, or does not do.
+constexpr DWORD kThreePresencePeriodsMs = 6500;
+
+constexpr UINT kTrayCallback = WM_USER + 100;
+constexpr WORD kEnable = 1080, kDisable = 1001, kConfigure = 1002, kUnload = 57665;
+constexpr int kRadio51 = 1003, kRadio32 = 1004, kRadio30 = 1005, kRadio28 = 1006;
+constexpr int kUnloadOnce = 1007, kUninstall = 1008;
+
+const std::wstring& RavletPath() {
+    static const std::wstring path = WinePath(RAVLET_EXE);
+    return path;
+}
+
+std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// The applet's window of one process, or null.
+HWND AppletWindowOf(DWORD process) {
+    for (const TitledWindow& w : WindowsTitled(kTitle))
+        if (w.process == process) return w.window;
+    return nullptr;
+}
+
+// A visible top-level window of a class (and title, when given) that belongs to the process.
+HWND VisibleWindowOf(DWORD process, const wchar_t* className, const wchar_t* title = nullptr) {
+    for (HWND w : e2e::TopLevelWindows(process)) {
+        wchar_t name[64] = {};
+        GetClassNameW(w, name, 64);
+        if (lstrcmpiW(name, className) == 0 && IsWindowVisible(w) && (!title || e2e::WindowText(w) == title))
+            return w;
+    }
+    return nullptr;
+}
+
+HWND MenuOf(DWORD process) { return VisibleWindowOf(process, L"#32768"); }
+
+LRESULT Check(HWND dialog, int id) { return SendMessageW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0); }
+void Click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+// Screen rectangle of a control, and whether any pair of visible controls overlaps.
+RECT ScreenRect(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+std::vector<HWND> VisibleChildren(HWND dialog) {
+    std::vector<HWND> children;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        if (IsWindowVisible(c)) children.push_back(c);
+    return children;
+}
+
+void ExpectNoOverlap(HWND dialog) {
+    const std::vector<HWND> children = VisibleChildren(dialog);
+    RECT client{};
+    GetClientRect(dialog, &client);
+    MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        const RECT a = ScreenRect(children[i]);
+        // The separator line is one unit wider than the dialog and is cut at its right edge, as
+        // it should be; everything else lies inside the client area.
+        const bool line = (GetWindowLongW(children[i], GWL_STYLE) & SS_TYPEMASK) == SS_ETCHEDHORZ;
+        EXPECT_TRUE(a.left >= client.left && a.top >= client.top && (line || a.right <= client.right) &&
+                    a.bottom <= client.bottom)
+            << "control " << GetDlgCtrlID(children[i]) << " \"" << Narrow(e2e::WindowText(children[i]))
+            << "\" at " << a.left << "," << a.top << "-" << a.right << "," << a.bottom << " leaves the client area "
+            << client.left << "," << client.top << "-" << client.right << "," << client.bottom;
+        for (std::size_t j = i + 1; j < children.size(); ++j) {
+            const RECT b = ScreenRect(children[j]);
+            RECT common{};
+            EXPECT_FALSE(IntersectRect(&common, &a, &b))
+                << "controls " << GetDlgCtrlID(children[i]) << " and " << GetDlgCtrlID(children[j]) << " overlap";
+        }
+    }
+}
+
+// Every text control's text fits its control. The dialog's own font is a handle of the applet's
+// process, so the same font is made here: "MS Shell Dlg", 8 points.
+void ExpectTextsFit(HWND dialog) {
+    HDC dc = GetDC(nullptr);
+    HFONT font = CreateFontW(-MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH, L"MS Shell Dlg");
+    HGDIOBJ old = SelectObject(dc, font);
+    for (HWND c : VisibleChildren(dialog)) {
+        const std::wstring text = e2e::WindowText(c);
+        if (text.empty()) continue;
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        RECT r{};
+        GetClientRect(c, &r);
+        wchar_t cls[32] = {};
+        GetClassNameW(c, cls, 32);
+        const LONG style = GetWindowLongW(c, GWL_STYLE);
+        const bool radio = lstrcmpiW(cls, L"Button") == 0 && (style & BS_TYPEMASK) == BS_AUTORADIOBUTTON;
+        const LONG box = radio ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : 0;  // the radio's circle and gap
+        const std::string name(text.begin(), text.end());
+        EXPECT_LE(extent.cx + box, r.right) << "text \"" << name << "\" is cut at the right";
+        EXPECT_LE(extent.cy, r.bottom) << "text \"" << name << "\" is cut at the bottom";
+    }
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(nullptr, dc);
+}
+
+// How many distinct colours a picture control shows: an empty picture shows one.
+int ColoursIn(HWND control) {
+    const Pixels pixels = GrabScreen(ScreenRect(control));
+    std::vector<std::uint32_t> seen;
+    for (std::uint32_t c : pixels.rgb) {
+        if (std::find(seen.begin(), seen.end(), c) == seen.end()) seen.push_back(c);
+        if (seen.size() > 50) break;
+    }
+    return static_cast<int>(seen.size());
+}
+
+// Whether a control shows text or lines yet: dark pixels on its face.
+bool Drawn(HWND control) {
+    const Pixels pixels = GrabScreen(ScreenRect(control));
+    return DarkPixels(pixels, 0, pixels.height) > 10;
+}
+
+class RavletTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CloseEveryApplet();
+        e2e::DeleteTree(HKEY_CURRENT_USER, kAppletKeyPath);
+        e2e::DeleteTree(HKEY_CURRENT_USER, kNuvexKey);
+        e2e::DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, kAutostartValue);
+    }
+    void TearDown() override {
+        for (e2e::Process& p : started_) {
+            if (HWND w = AppletWindowOf(p.id())) PostMessageW(w, WM_CLOSE, 0, 0);
+            if (!p.WaitExit(kExitLimitMs)) p.Kill();
+        }
+        CloseEveryApplet();
+    }
+
+    static void CloseEveryApplet() {
+        for (const TitledWindow& w : WindowsTitled(kTitle)) PostMessageW(w.window, WM_CLOSE, 0, 0);
+        e2e::WaitFor([] { return WindowsTitled(kTitle).empty(); }, kExitLimitMs);
+    }
+
+    // Starts Ravlet.exe (from `path`) and keeps the process for the clean-up.
+    e2e::Process& Start(const std::wstring& path = RavletPath()) {
+        started_.push_back(e2e::Start(Quoted(path)));
+        EXPECT_TRUE(started_.back().started());
+        return started_.back();
+    }
+
+    // Starts Ravlet.exe and waits for its main window.
+    HWND StartApplet(e2e::Process** process = nullptr) {
+        e2e::Process& p = Start();
+        HWND window = nullptr;
+        EXPECT_TRUE(e2e::WaitFor([&] { return (window = AppletWindowOf(p.id())) != nullptr; }, kStartLimitMs));
+        if (process) *process = &p;
+        return window;
+    }
+
+    HWND WaitForDialog(DWORD process, const wchar_t* title) {
+        HWND dialog = nullptr;
+        EXPECT_TRUE(e2e::WaitFor([&] { return (dialog = VisibleWindowOf(process, L"#32770", title)) != nullptr; },
+                                 kUiLimitMs));
+        return dialog;
+    }
+
+    std::deque<e2e::Process> started_;  // stable references while more are started
+};
+
+// --- start-up and shutdown -----------------------------------------------------------------
+
+TEST_F(RavletTest, DoNotUseEndsTheProcessAtOnceWithNoWindow) {
+    ASSERT_TRUE(e2e::SetDword(HKEY_CURRENT_USER, kAppletKeyPath, L"Do Not Use", 1));
+    e2e::Process& p = Start();
+    DWORD code = 1;
+    ASSERT_TRUE(p.WaitExit(kStartLimitMs, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_TRUE(WindowsTitled(kTitle).empty());
+    // Ended before the window's creation, which writes the autostart value, and before the mutex.
+    EXPECT_FALSE(e2e::ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kAutostartValue));
+    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, kTitle);
+    EXPECT_EQ(nullptr, mutex);
+    if (mutex) CloseHandle(mutex);
+}
+
+TEST_F(RavletTest, StartLeavesOneHiddenToolWindowAndWmCloseEndsItWithCodeZero) {
+    ASSERT_TRUE(e2e::SetDword(HKEY_CURRENT_USER, kAppletKeyPath, L"Do Not Use", 0));
+    e2e::Process* p = nullptr;
+    HWND window = StartApplet(&p);
+    ASSERT_NE(nullptr, window);
+
+    const std::vector<TitledWindow> titled = WindowsTitled(kTitle);
+    ASSERT_EQ(1u, titled.size());
+    EXPECT_EQ(p->id(), titled[0].process);
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    EXPECT_EQ(static_cast<LONG>(WS_CAPTION | WS_SYSMENU), style & (WS_CAPTION | WS_SYSMENU | WS_CHILD | WS_POPUP));
+    // The client view: a child with the pane id and a sunken edge.
+    HWND view = GetDlgItem(window, 59648);
+    ASSERT_NE(nullptr, view);
+    EXPECT_TRUE(GetWindowLongW(view, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+
+    // The start recorded the program for the next logon, exactly as the system reports its path.
+    std::wstring autostart;
+    ASSERT_TRUE(e2e::GetString(HKEY_LOCAL_MACHINE, kRunKey, kAutostartValue, &autostart));
+    EXPECT_EQ(RavletPath(), autostart);
+
+    const DWORD before = GetTickCount();
+    ASSERT_TRUE(PostMessageW(window, WM_CLOSE, 0, 0));
+    DWORD code = 1;
+    ASSERT_TRUE(p->WaitExit(kExitLimitMs, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_LT(GetTickCount() - before, 10000u);
+    EXPECT_TRUE(WindowsTitled(kTitle).empty());
+    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, kTitle);
+    EXPECT_EQ(nullptr, mutex) << "the single-instance mutex outlived the process";
+    if (mutex) CloseHandle(mutex);
+}
+
+TEST_F(RavletTest, SecondStartExitsSilentlyAndTheFirstKeepsRunning) {
+    e2e::Process* first = nullptr;
+    HWND window = StartApplet(&first);
+    ASSERT_NE(nullptr, window);
+    e2e::Process& second = Start();
+    DWORD code = 1;
+    ASSERT_TRUE(second.WaitExit(kStartLimitMs, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_TRUE(first->Running());
+    const std::vector<TitledWindow> titled = WindowsTitled(kTitle);
+    ASSERT_EQ(1u, titled.size());
+    EXPECT_EQ(window, titled[0].window);
+}
+
+TEST_F(RavletTest, ForeignWindowWithTheTitleButNoMutexDoesNotStopAStart) {
+    RecordingWindow foreign(kTitle);
+    ASSERT_NE(nullptr, foreign.window());
+    HWND window = StartApplet();
+    EXPECT_NE(nullptr, window);
+    EXPECT_EQ(2u, WindowsTitled(kTitle).size());
+    EXPECT_EQ(0, foreign.closes());
+}
+
+TEST_F(RavletTest, MutexWithoutWindowDoesNotStopAStart) {
+    // As while a first instance has created its mutex but not yet its window.
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, kTitle);
+    ASSERT_NE(nullptr, mutex);
+    HWND window = StartApplet();
+    EXPECT_NE(nullptr, window);
+    CloseHandle(mutex);
+}
+
+TEST_F(RavletTest, WithoutACardNoTrayIconIsAdded) {
+    HWND window = StartApplet();
+    ASSERT_NE(nullptr, window);
+    // The probe works: an icon that is there can be removed from here, once.
+    NOTIFYICONDATAW probe{};
+    probe.cbSize = sizeof probe;
+    probe.hWnd = window;
+    probe.uID = 4242;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &probe)) << "no notification area to test against";
+    EXPECT_TRUE(Shell_NotifyIconW(NIM_DELETE, &probe));
+    EXPECT_FALSE(Shell_NotifyIconW(NIM_DELETE, &probe));
+    // Over three presence checks, the applet's own icon never appears.
+    NOTIFYICONDATAW icon{};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = window;
+    icon.uID = 128;
+    EXPECT_FALSE(e2e::WaitFor([&] { return Shell_NotifyIconW(NIM_DELETE, &icon) != FALSE; }, kThreePresencePeriodsMs));
+}
+
+// --- tray menu -----------------------------------------------------------------------------
+
+// Dark (ordinary text) pixels in each of the menu's four equal rows.
+std::vector<int> DarkPixelsPerItem(HWND menu) {
+    RECT client{};
+    GetClientRect(menu, &client);
+    MapWindowPoints(menu, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    const Pixels pixels = GrabScreen(client);
+    std::vector<int> rows;
+    for (int i = 0; i < 4; ++i) rows.push_back(DarkPixels(pixels, pixels.height * i / 4, pixels.height * (i + 1) / 4));
+    return rows;
+}
+
+TEST_F(RavletTest, TrayCallbackOpensTheMenuGreyedByTheReceiverFlag) {
+    // "&Configure..." shows its dialog only when the applet key exists.
+    ASSERT_TRUE(e2e::SetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", L"RC32Keys"));
+    e2e::Process* p = nullptr;
+    HWND window = StartApplet(&p);
+    ASSERT_NE(nullptr, window);
+
+    // A button release or a mouse move opens nothing; a press does.
+    PostMessageW(window, kTrayCallback, 128, WM_LBUTTONUP);
+    PostMessageW(window, kTrayCallback, 128, WM_MOUSEMOVE);
+    PostMessageW(window, kTrayCallback, 128, WM_RBUTTONDOWN);
+    HWND menu = nullptr;
+    ASSERT_TRUE(e2e::WaitFor([&] { return (menu = MenuOf(p->id())) != nullptr; }, kUiLimitMs));
+    // Photographed once drawn: "&Configure..." is enabled in every state.
+    std::vector<int> dark;
+    EXPECT_TRUE(e2e::WaitFor([&] { return (dark = DarkPixelsPerItem(menu))[2] > 20; }, kUiLimitMs));
+    e2e::SaveScreenshot(L"tray_menu_receiver_enabled");
+    EXPECT_EQ(0, dark[0]) << "\"&Enable Remote Receiver\" should be greyed";
+    EXPECT_GT(dark[1], 20) << "\"&Disable Remote Receiver\" should be enabled";
+    EXPECT_GT(dark[2], 20) << "\"&Configure...\" should be enabled";
+    EXPECT_GT(dark[3], 20) << "\"&Unload...\" should be enabled";
+
+    // Choose "&Disable Remote Receiver" with its access key, as a user would.
+    PressKey('D');
+    ASSERT_TRUE(e2e::WaitFor([&] { return MenuOf(p->id()) == nullptr; }, kUiLimitMs));
+
+    // The next press shows the other item greyed.
+    PostMessageW(window, kTrayCallback, 128, WM_LBUTTONDOWN);
+    ASSERT_TRUE(e2e::WaitFor([&] { return (menu = MenuOf(p->id())) != nullptr; }, kUiLimitMs));
+    EXPECT_TRUE(e2e::WaitFor([&] { return (dark = DarkPixelsPerItem(menu))[2] > 20; }, kUiLimitMs));
+    e2e::SaveScreenshot(L"tray_menu_receiver_disabled");
+    EXPECT_GT(dark[0], 20) << "\"&Enable Remote Receiver\" should be enabled after Disable";
+    EXPECT_EQ(0, dark[1]) << "\"&Disable Remote Receiver\" should be greyed after Disable";
+
+    // "&Configure..." from the menu opens the remote type dialog.
+    PressKey('C');
+    HWND dialog = WaitForDialog(p->id(), kRemoteDialogTitle);
+    ASSERT_NE(nullptr, dialog);
+    Click(dialog, IDCANCEL);
+    EXPECT_TRUE(e2e::WaitFor([&] { return !IsWindow(dialog); }, kUiLimitMs));
+    EXPECT_TRUE(p->Running());
+}
+
+// --- remote type dialog --------------------------------------------------------------------
+
+TEST_F(RavletTest, ConfigureShowsTheStoredTypeAndOkStoresTheChoice) {
+    ASSERT_TRUE(e2e::SetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", L"RC28Keys"));
+    e2e::Process* p = nullptr;
+    HWND window = StartApplet(&p);
+    ASSERT_NE(nullptr, window);
+    PostMessageW(window, WM_COMMAND, kConfigure, 0);
+    HWND dialog = WaitForDialog(p->id(), kRemoteDialogTitle);
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_TRUE(e2e::WaitFor([&] { return Drawn(GetDlgItem(dialog, IDOK)) && Drawn(GetDlgItem(dialog, kRadio28)); },
+                             kUiLimitMs));
+    e2e::SaveScreenshot(L"remote_dialog");
+
+    EXPECT_EQ(BST_CHECKED, Check(dialog, kRadio28));
+    EXPECT_EQ(BST_UNCHECKED, Check(dialog, kRadio51));
+    EXPECT_EQ(BST_UNCHECKED, Check(dialog, kRadio32));
+    EXPECT_EQ(BST_UNCHECKED, Check(dialog, kRadio30));
+    // No tuner driver key and no digital-TV setting: the 51-key remote is not offered.
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, kRadio51)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, kRadio32)));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, kRadio30)));
+    EXPECT_EQ(L"51 Keys", e2e::WindowText(GetDlgItem(dialog, kRadio51)));
+    EXPECT_EQ(L"32 Keys", e2e::WindowText(GetDlgItem(dialog, kRadio32)));
+    EXPECT_EQ(L"28 Keys", e2e::WindowText(GetDlgItem(dialog, kRadio28)));
+    EXPECT_EQ(L"30 Keys", e2e::WindowText(GetDlgItem(dialog, kRadio30)));
+
+    // It looks right: nothing overlaps or is cut, and each remote's picture shows a remote.
+    ExpectNoOverlap(dialog);
+    ExpectTextsFit(dialog);
+    int pictures = 0;
+    for (HWND c : VisibleChildren(dialog)) {
+        if ((GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP) continue;
+        ++pictures;
+        const RECT r = ScreenRect(c);
+        EXPECT_EQ(240, r.bottom - r.top);
+        EXPECT_GT(ColoursIn(c), 20) << "an empty picture";
+    }
+    EXPECT_EQ(3, pictures);
+
+    Click(dialog, kRadio32);
+    EXPECT_TRUE(e2e::WaitFor([&] { return Check(dialog, kRadio32) == BST_CHECKED; }, kUiLimitMs));
+    EXPECT_EQ(BST_UNCHECKED, Check(dialog, kRadio28));
+    Click(dialog, IDOK);
+    ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindow(dialog); }, kUiLimitMs));
+    std::wstring profile;
+    ASSERT_TRUE(e2e::GetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", &profile));
+    EXPECT_EQ(L"RC32Keys", profile);
+    EXPECT_TRUE(p->Running());
+}
+
+TEST_F(RavletTest, FiftyOneKeysOfferedByTheDigitalTvSettingAndCancelChangesNothing) {
+    ASSERT_TRUE(e2e::SetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", L"RC51Keys"));
+    ASSERT_TRUE(e2e::SetDword(HKEY_CURRENT_USER, kNuvexKey, L"Enable 51Key Remote Control", 1));
+    e2e::Process* p = nullptr;
+    HWND window = StartApplet(&p);
+    ASSERT_NE(nullptr, window);
+    PostMessageW(window, WM_COMMAND, kConfigure, 0);
+    HWND dialog = WaitForDialog(p->id(), kRemoteDialogTitle);
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ(BST_CHECKED, Check(dialog, kRadio51));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, kRadio51)));
+
+    Click(dialog, kRadio28);
+    EXPECT_TRUE(e2e::WaitFor([&] { return Check(dialog, kRadio28) == BST_CHECKED; }, kUiLimitMs));
+    EXPECT_EQ(BST_UNCHECKED, Check(dialog, kRadio51));
+    Click(dialog, IDCANCEL);
+    ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindow(dialog); }, kUiLimitMs));
+    std::wstring profile;
+    ASSERT_TRUE(e2e::GetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", &profile));
+    EXPECT_EQ(L"RC51Keys", profile);
+}
+
+TEST_F(RavletTest, StoredFiftyOneKeysOnABoardWithoutItLeavesExactlyOneChoiceAfterAClick) {
+    ASSERT_TRUE(e2e::SetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", L"RC51Keys"));
+    e2e::Process* p = nullptr;
+    HWND window = StartApplet(&p);
+    ASSERT_NE(nullptr, window);
+    PostMessageW(window, WM_COMMAND, kConfigure, 0);
+    HWND dialog = WaitForDialog(p->id(), kRemoteDialogTitle);
+    ASSERT_NE(nullptr, dialog);
+    // Selected but not offered.
+    EXPECT_EQ(BST_CHECKED, Check(dialog, kRadio51));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, kRadio51)));
+
+    Click(dialog, kRadio28);
+    EXPECT_TRUE(e2e::WaitFor([&] { return Check(dialog, kRadio28) == BST_CHECKED; }, kUiLimitMs));
+    EXPECT_EQ(BST_UNCHECKED, Check(dialog, kRadio51)) << "two remote types shown as chosen";
+    Click(dialog, IDOK);
+    ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindow(dialog); }, kUiLimitMs));
+    std::wstring profile;
+    ASSERT_TRUE(e2e::GetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", &profile));
+    EXPECT_EQ(L"RC28Keys", profile);
+}
+
+TEST_F(RavletTest, ThirtyKeysIsSelectedOnTheHiddenButtonAndKeptOnOk) {
+    ASSERT_TRUE(e2e::SetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", L"RC30Keys"));
+    e2e::Process* p = nullptr;
+    HWND window = StartApplet(&p);
+    ASSERT_NE(nullptr, window);
+    PostMessageW(window, WM_COMMAND, kConfigure, 0);
+    HWND dialog = WaitForDialog(p->id(), kRemoteDialogTitle);
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ(BST_CHECKED, Check(dialog, kRadio30));
+    EXPECT_EQ(BST_UNCHECKED, Check(dialog, kRadio51));
+    EXPECT_EQ(BST_UNCHECKED, Check(dialog, kRadio32));
+    EXPECT_EQ(BST_UNCHECKED, Check(dialog, kRadio28));
+    // The profile is rewritten on OK: remove it first to see the write.
+    e2e::DeleteValue(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile");
+    Click(dialog, IDOK);
+    ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindow(dialog); }, kUiLimitMs));
+    std::wstring profile;
+    ASSERT_TRUE(e2e::GetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", &profile));
+    EXPECT_EQ(L"RC30Keys", profile);
+}
+
+// --- unload and autostart ------------------------------------------------------------------
+
+TEST_F(RavletTest, UnloadThisTimeClosesTheMonitorAndEndsWithTheRegistryUntouched) {
+    RecordingWindow monitor(kMonitorTitle);
+    e2e::Process* p = nullptr;
+    HWND window = StartApplet(&p);
+    ASSERT_NE(nullptr, window);
+    PostMessageW(window, WM_COMMAND, kUnload, 0);
+    HWND dialog = WaitForDialog(p->id(), kUnloadDialogTitle);
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_TRUE(e2e::WaitFor([&] { return Drawn(GetDlgItem(dialog, IDOK)) && Drawn(GetDlgItem(dialog, kUninstall)); },
+                             kUiLimitMs));
+    e2e::SaveScreenshot(L"unload_dialog");
+    EXPECT_EQ(BST_CHECKED, Check(dialog, kUnloadOnce));
+    EXPECT_EQ(BST_UNCHECKED, Check(dialog, kUninstall));
+    ExpectNoOverlap(dialog);
+    ExpectTextsFit(dialog);
+
+    // Uninstall chosen, then this time again: only the last choice counts.
+    Click(dialog, kUninstall);
+    EXPECT_TRUE(e2e::WaitFor([&] { return Check(dialog, kUninstall) == BST_CHECKED; }, kUiLimitMs));
+    EXPECT_EQ(BST_UNCHECKED, Check(dialog, kUnloadOnce));
+    Click(dialog, kUnloadOnce);
+    EXPECT_TRUE(e2e::WaitFor([&] { return Check(dialog, kUnloadOnce) == BST_CHECKED; }, kUiLimitMs));
+    Click(dialog, IDOK);
+
+    DWORD code = 1;
+    ASSERT_TRUE(p->WaitExit(kExitLimitMs, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_TRUE(e2e::WaitFor([&] { return monitor.closes() == 1; }, kUiLimitMs));
+    std::wstring autostart;
+    EXPECT_TRUE(e2e::GetString(HKEY_LOCAL_MACHINE, kRunKey, kAutostartValue, &autostart));
+    EXPECT_EQ(RavletPath(), autostart);
+    EXPECT_FALSE(e2e::ValueExists(HKEY_CURRENT_USER, kAppletKeyPath, L"Do Not Use"));
+}
+
+TEST_F(RavletTest, UninstallRemovesTheAutostartAndLaterStartsEndAtOnce) {
+    // The applet key exists (the setup's registry script creates it); uninstall does not create it.
+    ASSERT_TRUE(e2e::SetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", L"RC32Keys"));
+    RecordingWindow monitor(kMonitorTitle);
+    e2e::Process* p = nullptr;
+    HWND window = StartApplet(&p);
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(e2e::ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kAutostartValue));
+    PostMessageW(window, WM_COMMAND, kUnload, 0);
+    HWND dialog = WaitForDialog(p->id(), kUnloadDialogTitle);
+    ASSERT_NE(nullptr, dialog);
+    Click(dialog, kUninstall);
+    EXPECT_TRUE(e2e::WaitFor([&] { return Check(dialog, kUninstall) == BST_CHECKED; }, kUiLimitMs));
+    Click(dialog, IDOK);
+
+    DWORD code = 1;
+    ASSERT_TRUE(p->WaitExit(kExitLimitMs, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_TRUE(e2e::WaitFor([&] { return monitor.closes() == 1; }, kUiLimitMs));
+    EXPECT_FALSE(e2e::ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kAutostartValue));
+    DWORD doNotUse = 0;
+    ASSERT_TRUE(e2e::GetDword(HKEY_CURRENT_USER, kAppletKeyPath, L"Do Not Use", &doNotUse));
+    EXPECT_EQ(1u, doNotUse);
+
+    // A start by hand now ends at once, before it could write the autostart value again.
+    e2e::Process& again = Start();
+    ASSERT_TRUE(again.WaitExit(kStartLimitMs, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_TRUE(WindowsTitled(kTitle).empty());
+    EXPECT_FALSE(e2e::ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kAutostartValue));
+}
+
+TEST_F(RavletTest, UnloadCancelKeepsEverything) {
+    RecordingWindow monitor(kMonitorTitle);
+    e2e::Process* p = nullptr;
+    HWND window = StartApplet(&p);
+    ASSERT_NE(nullptr, window);
+    PostMessageW(window, WM_COMMAND, kUnload, 0);
+    HWND dialog = WaitForDialog(p->id(), kUnloadDialogTitle);
+    ASSERT_NE(nullptr, dialog);
+    Click(dialog, kUninstall);
+    EXPECT_TRUE(e2e::WaitFor([&] { return Check(dialog, kUninstall) == BST_CHECKED; }, kUiLimitMs));
+    Click(dialog, IDCANCEL);
+    ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindow(dialog); }, kUiLimitMs));
+
+    // The applet still answers (a message sent to it returns) and nothing was asked or written.
+    DWORD_PTR result = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kUiLimitMs, &result));
+    EXPECT_TRUE(p->Running());
+    EXPECT_EQ(0, monitor.closes());
+    EXPECT_TRUE(e2e::ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kAutostartValue));
+    EXPECT_FALSE(e2e::ValueExists(HKEY_CURRENT_USER, kAppletKeyPath, L"Do Not Use"));
+}
+
+TEST_F(RavletTest, AutostartPathWithABlankIsStoredQuoted) {
+    const std::wstring folder = e2e::TempDir(L"Ravlet e2e folder");
+    const std::wstring copy = folder + L"\\Ravlet.exe";
+    ASSERT_TRUE(e2e::CopyTo(RavletPath(), copy));
+    e2e::Process& p = Start(copy);
+    ASSERT_TRUE(e2e::WaitFor([&] { return AppletWindowOf(p.id()) != nullptr; }, kStartLimitMs));
+    std::wstring autostart;
+    ASSERT_TRUE(e2e::GetString(HKEY_LOCAL_MACHINE, kRunKey, kAutostartValue, &autostart));
+    // Unquoted, a program named like the path's first word (C:\...\Ravlet.exe) would run at logon.
+    wchar_t full[MAX_PATH] = {};
+    GetFullPathNameW(copy.c_str(), MAX_PATH, full, nullptr);
+    EXPECT_EQ(0, lstrcmpiW(Quoted(full).c_str(), autostart.c_str())) << "stored: "
+                                                                     << std::string(autostart.begin(), autostart.end());
+}
+
+}  // namespace
