@@ -14,9 +14,11 @@ else
   export E2E_ARCH=win64 WINEARCH=win64
   export E2E_TOOLCHAIN=$_wine_env_root/cmake/mingw-x86_64.cmake
   # /usr/bin/wine prefers the 32-bit loader whenever it is installed: point `wine` at wine64.
+  export WINELOADER=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver64
   mkdir -p "$_wine_env_root/build/winebin"
-  ln -sf /usr/lib/wine/wine64 "$_wine_env_root/build/winebin/wine"
-  ln -sf /usr/lib/wine/wineserver64 "$_wine_env_root/build/winebin/wineserver"
+  printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$_wine_env_root/build/winebin/wine"
+  printf '#!/bin/sh\nexec /usr/lib/wine/wineserver64 "$@"\n' >"$_wine_env_root/build/winebin/wineserver"
+  chmod +x "$_wine_env_root/build/winebin/wine" "$_wine_env_root/build/winebin/wineserver"
   case ":$PATH:" in *":$_wine_env_root/build/winebin:"*) ;; *) export PATH="$_wine_env_root/build/winebin:$PATH" ;; esac
 fi
 export WINEPREFIX=${WINEPREFIX:-$_wine_env_root/build/wineprefix-$E2E_ARCH}
@@ -36,14 +38,17 @@ fi
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
-  wine wineboot -i </dev/null >/dev/null 2>&1
-  wineserver -w
+  wine wineboot -i </dev/null >/dev/null 2>&1 || true
+  wineserver -w || true
   # Xvfb has no window manager: let Wine draw the frames and captions itself, as Windows would.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1
-  wineserver -w
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1 || true
+  wineserver -w || true
 fi
 # Keep one wineserver for the whole session, so that every test does not pay its start-up.
-wineserver -p </dev/null >/dev/null 2>&1
+wineserver -p </dev/null >/dev/null 2>&1 || true
+# Start the prefix's background programs (services, explorer with the notification area) now,
+# detached from our streams: started by a test, they would hold its output pipe open.
+wine wineboot </dev/null >/dev/null 2>&1 || true
 
 wine_env_stop() {
   wineserver -k >/dev/null 2>&1 || true

@@ -315,7 +315,11 @@ TEST_F(RavletTest, TrayCallbackOpensTheMenuGreyedByTheReceiverFlag) {
     ASSERT_TRUE(e2e::WaitFor([&] { return (menu = MenuOf(p->id())) != nullptr; }, kUiLimitMs));
     // Photographed once drawn: "&Configure..." is enabled in every state.
     std::vector<int> dark;
-    EXPECT_TRUE(e2e::WaitFor([&] { return (dark = DarkPixelsPerItem(menu))[2] > 20; }, kUiLimitMs));
+    // Waits for the whole expected picture: a menu still being drawn or moved shows partial rows.
+    EXPECT_TRUE(e2e::WaitFor([&] {
+        dark = DarkPixelsPerItem(menu);
+        return dark[0] == 0 && dark[1] > 20 && dark[2] > 20 && dark[3] > 20;
+    }, kUiLimitMs));
     e2e::SaveScreenshot(L"tray_menu_receiver_enabled");
     EXPECT_EQ(0, dark[0]) << "\"&Enable Remote Receiver\" should be greyed";
     EXPECT_GT(dark[1], 20) << "\"&Disable Remote Receiver\" should be enabled";
@@ -329,7 +333,10 @@ TEST_F(RavletTest, TrayCallbackOpensTheMenuGreyedByTheReceiverFlag) {
     // The next press shows the other item greyed.
     PostMessageW(window, kTrayCallback, 128, WM_LBUTTONDOWN);
     ASSERT_TRUE(e2e::WaitFor([&] { return (menu = MenuOf(p->id())) != nullptr; }, kUiLimitMs));
-    EXPECT_TRUE(e2e::WaitFor([&] { return (dark = DarkPixelsPerItem(menu))[2] > 20; }, kUiLimitMs));
+    EXPECT_TRUE(e2e::WaitFor([&] {
+        dark = DarkPixelsPerItem(menu);
+        return dark[0] > 20 && dark[1] == 0 && dark[2] > 20 && dark[3] > 20;
+    }, kUiLimitMs));
     e2e::SaveScreenshot(L"tray_menu_receiver_disabled");
     EXPECT_GT(dark[0], 20) << "\"&Enable Remote Receiver\" should be enabled after Disable";
     EXPECT_EQ(0, dark[1]) << "\"&Disable Remote Receiver\" should be greyed after Disable";

@@ -1,0 +1,302 @@
+// The real setup.exe on a media tree laid out by the media builder, under Wine: what it starts, in
+// which order and where, what it leaves in the Windows directory and the registry, and how it ends.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "harness.h"
+#include "launcher_run.h"
+
+using namespace launcher_run;
+
+namespace {
+
+std::wstring Backslashed(std::wstring p) {
+    for (auto& c : p)
+        if (c == L'/') c = L'\\';
+    return p;
+}
+
+// A media root with a blank in it, as when the media was copied to a folder like "TV Card".
+const std::wstring kMedia = Backslashed(e2e::Widen(SETUP_E2E_MEDIA));
+const std::wstring kLauncher = kMedia + L"\\Setup\\setup.exe";
+const std::wstring kLog = kMedia + L"\\standin.log";
+constexpr DWORD kInstallLimitMs = 240000;
+
+std::string Narrow(const std::wstring& w) {
+    std::string s;
+    for (wchar_t c : w) s += static_cast<char>(c);
+    return s;
+}
+
+std::vector<std::string> Names(const std::vector<LogEntry>& entries) {
+    std::vector<std::string> out;
+    for (const auto& e : entries) out.push_back(e.name);
+    return out;
+}
+
+struct TitleCount {
+    const wchar_t* title;
+    int n;
+};
+
+BOOL CALLBACK CountIfTitled(HWND w, LPARAM p) {
+    auto* count = reinterpret_cast<TitleCount*>(p);
+    if (e2e::WindowText(w) == count->title) ++count->n;
+    return TRUE;
+}
+
+int CountTitled(const wchar_t* title) {
+    TitleCount count{title, 0};
+    EnumWindows(CountIfTitled, reinterpret_cast<LPARAM>(&count));
+    return count.n;
+}
+
+e2e::Process StartLauncher(const std::wstring& args = L"") {
+    return e2e::Start(L"\"" + kLauncher + L"\"" + (args.empty() ? L"" : L" " + args), kMedia + L"\\Setup");
+}
+
+class Launcher : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Nothing of an earlier run may remain: windows, log, installed files, registry values.
+        ASSERT_TRUE(CloseAll(kFrameTitle, 20000));
+        ASSERT_TRUE(CloseAll(kAppletTitle, 20000));
+        ASSERT_TRUE(CloseAll(kMonitorTitle, 20000));
+        ASSERT_TRUE(CloseAll(kWizardTitle, 20000));
+        RemoveFile(kLog);
+        for (const wchar_t* f : {L"\\MyInstall\\RC.reg", L"\\MyInstall\\TSS.reg", L"\\Pelkora.exe", L"\\Pelkwatch.exe"})
+            RemoveFile(windir_ + f);
+        e2e::DeleteTree(HKEY_CURRENT_USER, kAppletKey);
+        e2e::DeleteTree(HKEY_LOCAL_MACHINE, kTssKey);
+        e2e::DeleteTree(HKEY_LOCAL_MACHINE, kTunerKey);
+    }
+
+    void TearDown() override {
+        CloseAll(kAppletTitle, 20000);
+        CloseAll(kMonitorTitle, 20000);
+    }
+
+    const std::wstring windir_ = WindowsDir();
+};
+
+TEST_F(Launcher, InstallsFromTheMediaInOrderAndEndsWithTheRestartPrompt) {
+    // An earlier installation: the applet switched off by its user, the device monitor running,
+    // and a tuner key whose wiring word asks for the 28-key remote (IsOldBoard absent: old board).
+    ASSERT_TRUE(e2e::SetDword(HKEY_CURRENT_USER, kAppletKey, L"Do Not Use", 1));
+    ASSERT_TRUE(e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"GPIO", 0x40));
+    ASSERT_TRUE(e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"HarloMode", 7));
+    e2e::Process monitor = e2e::Start(L"\"" + kMedia + L"\\Tessly\\Utility\\Pelkwatch.ex_\"", kMedia);
+    ASSERT_TRUE(monitor.started());
+    ASSERT_TRUE(e2e::WaitFor([] { return e2e::FindTitle(kMonitorTitle) != nullptr; }));
+
+    const long long startMs = [] {
+        FILETIME ft;
+        GetSystemTimeAsFileTime(&ft);
+        return static_cast<long long>(((ULONGLONG(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) -
+                                       116444736000000000ULL) / 10000ULL);
+    }();
+    const DWORD started = GetTickCount();
+    e2e::Process launcher = StartLauncher();
+    ASSERT_TRUE(launcher.started());
+
+    // The picture window: 800 x 600 plus the border, centred.
+    HWND frame = nullptr;
+    ASSERT_TRUE(e2e::WaitFor([&] { return (frame = e2e::FindTitle(kFrameTitle)) != nullptr; }));
+    RECT r;
+    GetWindowRect(frame, &r);
+    const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN), b = GetSystemMetrics(SM_CXBORDER);
+    EXPECT_EQ(r.left, (cx - 800) / 2);
+    EXPECT_EQ(r.top, (cy - 600) / 2);
+    EXPECT_EQ(r.right - r.left, 800 + b);
+    EXPECT_EQ(r.bottom - r.top, 600 + b);
+    // The whole picture shows while the wizard is away between its two windows.
+    e2e::WaitFor([] {
+        return Events(ReadLog(kLog), "HIDE", "Lumora\\setup.exe").size() == 1 && !e2e::FindTitle(kWizardTitle);
+    }, 60000);
+    e2e::SaveScreenshot(L"setup-window");
+
+    // A second launcher raises nothing of its own and ends at once.
+    {
+        e2e::Process second = StartLauncher();
+        ASSERT_TRUE(second.started());
+        DWORD code = 1;
+        EXPECT_TRUE(e2e::WaitFor([&] { return second.WaitExit(0, &code); }, 60000));
+        EXPECT_EQ(code, 0u);
+        EXPECT_EQ(CountTitled(kFrameTitle), 1);
+    }
+
+    // The restart prompt ends the sequence: "Yes" is preselected.
+    HWND prompt = nullptr;
+    ASSERT_TRUE(e2e::WaitFor([&] { return (prompt = e2e::FindTitle(kRestartTitle)) != nullptr; }, kInstallLimitMs));
+    const DWORD installMs = GetTickCount() - started;
+    e2e::Pump(500);
+    e2e::SaveScreenshot(L"setup-restart-dialog");
+    EXPECT_EQ(SendDlgItemMessageW(prompt, 1001, BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(SendDlgItemMessageW(prompt, 1002, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    const std::vector<std::wstring> texts = ChildTexts(prompt);
+    for (const wchar_t* text : {L"It is highly recommended that you restart Windows in order for the new installation to take effect.",
+                                L"Do you want Setup to restart Windows?", L"Yes, I want Setup to restart Windows now.",
+                                L"No, I will restart Windows latter.", L"OK", L"Cancel"})
+        EXPECT_NE(std::find(texts.begin(), texts.end(), text), texts.end()) << Narrow(text);
+
+    // "No": the launcher closes its window and ends; Windows is not restarted.
+    ASSERT_TRUE(AnswerRestartNo(prompt));
+    DWORD code = 1;
+    ASSERT_TRUE(e2e::WaitFor([&] { return launcher.WaitExit(0, &code); }, 60000));
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(e2e::FindTitle(kFrameTitle), nullptr);
+
+    // The stand-ins started in the fixed order, each in its own folder with the media-root path,
+    // quoted because of the blank in it.
+    const std::vector<LogEntry> log = ReadLog(kLog);
+    std::vector<LogEntry> starts;
+    for (const auto& e : Events(log, "START"))
+        if (e.name != "Tessly\\Utility\\Pelkwatch.ex_") starts.push_back(e);
+    const bool belowSix = PlatformVersion() < 0x00060000;
+    std::vector<std::string> expected = {"Tessly\\Driver\\Drivloom.exe", "Lumora\\setup.exe"};
+    if (belowSix) expected.push_back("WMF\\wmfdist11.exe");
+    expected.push_back("MP10\\windowsmedia10-kb905592-x86-intl.exe");
+    expected.push_back("Extra\\Setup.exe");
+    if (belowSix) {
+        expected.push_back("MPEG4\\wmpcdcs8.exe");
+        expected.push_back("DirectX\\dxsetup.exe");
+    }
+    ASSERT_EQ(Names(starts), expected);
+    const std::string media = Narrow(kMedia);
+    for (const auto& e : starts) {
+        const std::string folder = e.name.substr(0, e.name.rfind('\\'));
+        std::string args = e.name == "Tessly\\Driver\\Drivloom.exe" ? " /NOREBOOT"
+                           : e.name == "WMF\\wmfdist11.exe"           ? " /norestart"
+                                                                       : "";
+        EXPECT_EQ(e.cmd, "\"" + media + "\\" + e.name + "\"" + args);
+        EXPECT_EQ(e.cwd, media + "\\" + folder);
+    }
+    // The hotfix and DirectX are placed in the middle of the screen.
+    for (const auto& e : starts) {
+        if (e.name == "MP10\\windowsmedia10-kb905592-x86-intl.exe")
+            EXPECT_EQ(e.extra, "pos=" + std::to_string((cx - 503) / 2) + "," + std::to_string((cy - 393) / 2));
+        else if (e.name == "DirectX\\dxsetup.exe")
+            EXPECT_EQ(e.extra, "pos=" + std::to_string((cx - 504) / 2) + "," + std::to_string((cy - 388) / 2));
+        else
+            EXPECT_EQ(e.extra, "") << e.name;
+    }
+
+    // The wizard outlived its bootstrapper: the sequence went on only after its window had stayed
+    // away for three ticks, and after step 29's pause; the device monitor was closed in between.
+    const std::vector<LogEntry> hides = Events(log, "HIDE", "Lumora\\setup.exe");
+    ASSERT_EQ(hides.size(), 2u);
+    const std::vector<LogEntry> closes = Events(log, "CLOSE", "Tessly\\Utility\\Pelkwatch.ex_");
+    ASSERT_EQ(closes.size(), 1u);
+    EXPECT_GE(closes[0].ms, hides.back().ms + 2900);
+    EXPECT_LT(closes[0].ms, starts[2].ms);
+    EXPECT_TRUE(monitor.WaitExit(20000));
+
+    // The Windows directory.
+    EXPECT_EQ(e2e::ReadFile(windir_ + L"\\MyInstall\\RC.reg"), e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\RC.dat"));
+    EXPECT_EQ(e2e::ReadFile(windir_ + L"\\MyInstall\\TSS.reg"), e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\TSS.dat"));
+    const std::string applet = e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\Pelkora.ex_");
+    ASSERT_FALSE(applet.empty());
+    EXPECT_EQ(e2e::ReadFile(windir_ + L"\\Pelkora.exe"), applet);
+    EXPECT_EQ(e2e::ReadFile(windir_ + L"\\Pelkwatch.exe"), e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\Pelkwatch.ex_"));
+
+    // The registry: both scripts imported by the registry editor, the tuner and applet values.
+    DWORD value = 99;
+    EXPECT_TRUE(e2e::GetDword(HKEY_LOCAL_MACHINE, kTssKey, L"Imported", &value));
+    EXPECT_EQ(value, 1u);
+    const auto keys = KeysOfScript(kMedia + L"\\Tessly\\Utility\\RC.dat");
+    ASSERT_FALSE(keys.empty());
+    for (const auto& [root, path] : keys)
+        EXPECT_TRUE(e2e::WaitFor([&] { return KeyExists(root, path); }, 30000)) << Narrow(path);
+    value = 99;
+    EXPECT_TRUE(e2e::GetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"HarloMode", &value));
+    EXPECT_EQ(value, 0u);
+    EXPECT_FALSE(e2e::ValueExists(HKEY_CURRENT_USER, kAppletKey, L"Do Not Use"));
+    std::wstring profile;
+    EXPECT_TRUE(e2e::GetString(HKEY_CURRENT_USER, kAppletKey, L"Profile", &profile));
+    EXPECT_EQ(profile, L"RC28Keys");
+
+    // The installed applet runs on after the launcher; the test closes it.
+    EXPECT_TRUE(e2e::WaitFor([] { return e2e::FindTitle(kAppletTitle) != nullptr; }, 60000));
+    EXPECT_TRUE(CloseAll(kAppletTitle, 30000));
+
+    // How long one installation from the stand-in media takes, next to what is fixed: the start
+    // timer, three watch ticks after the wizard's last window, step 29's pause and the times the
+    // stand-ins show their windows (wizard 2 x 1.5 s + 1.2 s gap, hotfix and DirectX 0.6 s each).
+    const long long wizardMs = hides.back().ms - startMs;
+    std::printf("[ timing ] launcher start to restart prompt: %lu ms; wizard gone after %lld ms; "
+                "wizard gone to next installer: %lld ms\n",
+                static_cast<unsigned long>(installMs), wizardMs, starts[2].ms - hides.back().ms);
+    RecordProperty("install_ms", static_cast<int>(installMs));
+}
+
+TEST_F(Launcher, ProfileNotWrittenForANewBoardAndBothInstallersRunWithBoth) {
+    // New board (IsOldBoard 0): bit 18 of the wiring word decides, and it is clear.
+    ASSERT_TRUE(e2e::SetDword(HKEY_CURRENT_USER, kAppletKey, L"Do Not Use", 1));
+    ASSERT_TRUE(e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"IsOldBoard", 0));
+    ASSERT_TRUE(e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"GPIO", 0x40));
+
+    e2e::Process launcher = StartLauncher(L"/both");
+    ASSERT_TRUE(launcher.started());
+    HWND prompt = nullptr;
+    ASSERT_TRUE(e2e::WaitFor([&] { return (prompt = e2e::FindTitle(kRestartTitle)) != nullptr; }, kInstallLimitMs));
+    ASSERT_TRUE(AnswerRestartNo(prompt));
+    ASSERT_TRUE(e2e::WaitFor([&] { return launcher.WaitExit(0); }, 60000));
+
+    // The Lumora installer, watched, then the Harlo installer once the wizard has gone.
+    const std::vector<LogEntry> log = ReadLog(kLog);
+    const std::vector<LogEntry> starts = Events(log, "START");
+    ASSERT_GE(starts.size(), 3u);
+    EXPECT_EQ(starts[0].name, "Tessly\\Driver\\Drivloom.exe");
+    EXPECT_EQ(starts[1].name, "Lumora\\setup.exe");
+    EXPECT_EQ(starts[2].name, "Harlo\\setup.exe");
+    const std::vector<LogEntry> hides = Events(log, "HIDE", "Lumora\\setup.exe");
+    ASSERT_FALSE(hides.empty());
+    EXPECT_GE(starts[2].ms, hides.back().ms + 1900);
+
+    EXPECT_FALSE(e2e::ValueExists(HKEY_CURRENT_USER, kAppletKey, L"Do Not Use"));
+    EXPECT_FALSE(e2e::ValueExists(HKEY_CURRENT_USER, kAppletKey, L"Profile"));
+    EXPECT_EQ(e2e::ReadFile(windir_ + L"\\MyInstall\\RC.reg"), e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\RC.dat"));
+    EXPECT_TRUE(e2e::WaitFor([] { return e2e::FindTitle(kAppletTitle) != nullptr; }, 60000));
+}
+
+TEST_F(Launcher, GuardMessageWhenTheWizardIsAlreadyOpen) {
+    // A wizard window of our own; WaitFor pumps its messages.
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"SetupE2eWizard";
+    RegisterClassW(&wc);
+    HWND wizard = CreateWindowExW(0, wc.lpszClassName, kWizardTitle, WS_OVERLAPPEDWINDOW, 40, 40, 300, 200, nullptr,
+                                  nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(wizard, nullptr);
+    ASSERT_TRUE(e2e::SetDword(HKEY_CURRENT_USER, kAppletKey, L"Do Not Use", 1));
+
+    e2e::Process launcher = StartLauncher();
+    ASSERT_TRUE(launcher.started());
+    HWND box = nullptr;
+    ASSERT_TRUE(e2e::WaitFor([&] { return (box = FindWindowW(L"#32770", L"Setup")) != nullptr; }, 60000));
+    HWND frame = e2e::FindTitle(kFrameTitle);
+    EXPECT_NE(frame, nullptr);
+    EXPECT_EQ(GetWindow(box, GW_OWNER), frame);
+    const std::vector<std::wstring> texts = ChildTexts(box);
+    EXPECT_NE(std::find(texts.begin(), texts.end(),
+                        L"Another instance of Setup is currently running.\n\nPlease close ALL other applications and try again."),
+              texts.end());
+    e2e::Pump(300);
+    e2e::SaveScreenshot(L"setup-guard");
+
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_TRUE(e2e::WaitFor([&] { return launcher.WaitExit(0); }, 60000));
+    DestroyWindow(wizard);
+
+    // Nothing was started and nothing changed.
+    EXPECT_TRUE(Events(ReadLog(kLog), "START").empty());
+    EXPECT_TRUE(e2e::ValueExists(HKEY_CURRENT_USER, kAppletKey, L"Do Not Use"));
+    EXPECT_FALSE(e2e::ValueExists(HKEY_LOCAL_MACHINE, kTunerKey, L"HarloMode"));
+}
+
+}  // namespace
