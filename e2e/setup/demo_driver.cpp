@@ -73,12 +73,18 @@ int main(int argc, char** argv) {
     const std::vector<LogEntry> log = ReadLog(media + L"\\standin.log");
     const long long first = log.empty() ? 0 : log.front().ms;
     for (const auto& e : log) {
-        if (e.event != "START") continue;
-        say("  +" + std::to_string(e.ms - first) + " ms  " + e.cmd + (e.extra.empty() ? "" : "  [" + e.extra + "]"));
-        say("            in " + e.cwd);
+        const std::string at = "  +" + std::to_string(e.ms - first) + " ms  ";
+        if (e.event == "START") {
+            say(at + e.cmd + (e.extra.empty() ? "" : "  [STARTUPINFO " + e.extra + "]"));
+            say(std::string(at.size(), ' ') + "in " + e.cwd);
+        } else if (e.event == "SHOW") {
+            const auto cut = e.extra.rfind(" at ");
+            say(at + "  window \"" + e.extra.substr(0, cut) + "\" shown" +
+                (cut == std::string::npos ? "" : e.extra.substr(cut)));
+        } else if (e.event == "CLOSE") {
+            say(at + "  " + e.name + " closed by WM_CLOSE");
+        }
     }
-    for (const auto& e : Events(log, "SHOW"))
-        say("  window shown: " + e.extra + " (" + e.name + ")");
 
     say("\nfiles in the Windows directory:");
     const std::wstring windir = WindowsDir();

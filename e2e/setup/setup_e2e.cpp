@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -55,29 +56,68 @@ int CountTitled(const wchar_t* title) {
     return count.n;
 }
 
+COLORREF ScreenPixel(HWND window, int x, int y) {
+    POINT p{x, y};
+    ClientToScreen(window, &p);
+    HDC screen = GetDC(nullptr);
+    const COLORREF c = GetPixel(screen, p.x, p.y);
+    ReleaseDC(nullptr, screen);
+    return c;
+}
+
+bool Near(COLORREF c, int r, int g, int b, int tolerance) {
+    return std::abs(GetRValue(c) - r) <= tolerance && std::abs(GetGValue(c) - g) <= tolerance &&
+           std::abs(GetBValue(c) - b) <= tolerance;
+}
+
+// A pixel of the built-in skin (800 x 600, 24-bit, bottom-up) as the source tree holds it.
+COLORREF BuiltInSkinPixel(int x, int y) {
+    const std::string bmp = e2e::ReadFile(Backslashed(e2e::Widen(SETUP_SKIN_BMP)));
+    const size_t at = 54 + static_cast<size_t>(599 - y) * 2400 + static_cast<size_t>(x) * 3;
+    if (bmp.size() < at + 3) return CLR_INVALID;
+    return RGB(static_cast<unsigned char>(bmp[at + 2]), static_cast<unsigned char>(bmp[at + 1]),
+               static_cast<unsigned char>(bmp[at]));
+}
+
+// A window titled like the Lumora wizard, owned by the test (WaitFor pumps its messages).
+HWND OpenWizardLookalike() {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"SetupE2eWizard";
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, wc.lpszClassName, kWizardTitle, WS_OVERLAPPEDWINDOW, 40, 40, 300, 200, nullptr, nullptr,
+                           wc.hInstance, nullptr);
+}
+
 e2e::Process StartLauncher(const std::wstring& args = L"") {
     return e2e::Start(L"\"" + kLauncher + L"\"" + (args.empty() ? L"" : L" " + args), kMedia + L"\\Setup");
 }
 
 class Launcher : public ::testing::Test {
 protected:
+    // Nothing of an earlier run may remain, and nothing of this one is left for the next test:
+    // windows, the log, installed files, registry keys.
     void SetUp() override {
-        // Nothing of an earlier run may remain: windows, log, installed files, registry values.
         ASSERT_TRUE(CloseAll(kFrameTitle, 20000));
-        ASSERT_TRUE(CloseAll(kAppletTitle, 20000));
-        ASSERT_TRUE(CloseAll(kMonitorTitle, 20000));
         ASSERT_TRUE(CloseAll(kWizardTitle, 20000));
+        CleanUp();
+    }
+
+    void TearDown() override {
+        CloseAll(kFrameTitle, 20000);
+        CleanUp();
+    }
+
+    void CleanUp() {
+        EXPECT_TRUE(CloseAll(kAppletTitle, 20000));
+        EXPECT_TRUE(CloseAll(kMonitorTitle, 20000));
         RemoveFile(kLog);
         for (const wchar_t* f : {L"\\MyInstall\\RC.reg", L"\\MyInstall\\TSS.reg", L"\\Pelkora.exe", L"\\Pelkwatch.exe"})
             RemoveFile(windir_ + f);
         e2e::DeleteTree(HKEY_CURRENT_USER, kAppletKey);
         e2e::DeleteTree(HKEY_LOCAL_MACHINE, kTssKey);
         e2e::DeleteTree(HKEY_LOCAL_MACHINE, kTunerKey);
-    }
-
-    void TearDown() override {
-        CloseAll(kAppletTitle, 20000);
-        CloseAll(kMonitorTitle, 20000);
     }
 
     const std::wstring windir_ = WindowsDir();
@@ -118,6 +158,10 @@ TEST_F(Launcher, InstallsFromTheMediaInOrderAndEndsWithTheRestartPrompt) {
         return Events(ReadLog(kLog), "HIDE", "Lumora\\setup.exe").size() == 1 && !e2e::FindTitle(kWizardTitle);
     }, 60000);
     e2e::SaveScreenshot(L"setup-window");
+    // While it installs, the launcher refuses to let the logon end.
+    DWORD_PTR answer = 1;
+    EXPECT_TRUE(SendMessageTimeoutW(frame, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer));
+    EXPECT_EQ(answer, 0u);
 
     // A second launcher raises nothing of its own and ends at once.
     {
@@ -264,14 +308,7 @@ TEST_F(Launcher, ProfileNotWrittenForANewBoardAndBothInstallersRunWithBoth) {
 }
 
 TEST_F(Launcher, GuardMessageWhenTheWizardIsAlreadyOpen) {
-    // A wizard window of our own; WaitFor pumps its messages.
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"SetupE2eWizard";
-    RegisterClassW(&wc);
-    HWND wizard = CreateWindowExW(0, wc.lpszClassName, kWizardTitle, WS_OVERLAPPEDWINDOW, 40, 40, 300, 200, nullptr,
-                                  nullptr, wc.hInstance, nullptr);
+    HWND wizard = OpenWizardLookalike();
     ASSERT_NE(wizard, nullptr);
     ASSERT_TRUE(e2e::SetDword(HKEY_CURRENT_USER, kAppletKey, L"Do Not Use", 1));
 
@@ -288,6 +325,11 @@ TEST_F(Launcher, GuardMessageWhenTheWizardIsAlreadyOpen) {
               texts.end());
     e2e::Pump(300);
     e2e::SaveScreenshot(L"setup-guard");
+    // No "Setup.bin" in the launcher's folder: the built-in picture, stretched to the window rectangle.
+    const COLORREF expected = BuiltInSkinPixel(60 * 800 / 801, 400 * 600 / 601);
+    const COLORREF shown = ScreenPixel(frame, 60, 400);
+    EXPECT_TRUE(Near(shown, GetRValue(expected), GetGValue(expected), GetBValue(expected), 6))
+        << std::hex << shown << " vs " << expected;
 
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     ASSERT_TRUE(e2e::WaitFor([&] { return launcher.WaitExit(0); }, 60000));
@@ -297,6 +339,49 @@ TEST_F(Launcher, GuardMessageWhenTheWizardIsAlreadyOpen) {
     EXPECT_TRUE(Events(ReadLog(kLog), "START").empty());
     EXPECT_TRUE(e2e::ValueExists(HKEY_CURRENT_USER, kAppletKey, L"Do Not Use"));
     EXPECT_FALSE(e2e::ValueExists(HKEY_LOCAL_MACHINE, kTunerKey, L"HarloMode"));
+}
+
+TEST_F(Launcher, ShowsSetupBinFromTheCurrentDirectoryInPlaceOfTheBuiltInPicture) {
+    // A 1024 x 768 JPEG, orange on the left and green on the right, under the name Setup.bin.
+    const std::wstring dir = e2e::TempDir(L"setup-e2e-skin");
+    ASSERT_TRUE(e2e::CopyTo(Backslashed(e2e::Widen(SETUP_SKIN_JPEG)), dir + L"\\Setup.bin"));
+    HWND wizard = OpenWizardLookalike();  // the guard holds the launcher at its message box
+    ASSERT_NE(wizard, nullptr);
+
+    e2e::Process launcher = e2e::Start(L"\"" + kLauncher + L"\"", dir);
+    ASSERT_TRUE(launcher.started());
+    HWND box = nullptr;
+    ASSERT_TRUE(e2e::WaitFor([&] { return (box = FindWindowW(L"#32770", L"Setup")) != nullptr; }, 60000));
+    HWND frame = e2e::FindTitle(kFrameTitle);
+    ASSERT_NE(frame, nullptr);
+    e2e::Pump(300);
+    e2e::SaveScreenshot(L"setup-window-setup-bin");
+    // Scaled to the window: source x = client x * 1024 / window width.
+    EXPECT_TRUE(Near(ScreenPixel(frame, 60, 400), 0xFF, 0x80, 0x00, 16)) << std::hex << ScreenPixel(frame, 60, 400);
+    EXPECT_TRUE(Near(ScreenPixel(frame, 740, 400), 0x00, 0xA0, 0x40, 16)) << std::hex << ScreenPixel(frame, 740, 400);
+
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_TRUE(e2e::WaitFor([&] { return launcher.WaitExit(0); }, 60000));
+    DestroyWindow(wizard);
+}
+
+TEST_F(Launcher, ClosingTheWindowWhileAnInstallerRunsEndsOnlyTheLauncher) {
+    e2e::Process launcher = StartLauncher();
+    ASSERT_TRUE(launcher.started());
+    ASSERT_TRUE(e2e::WaitFor([] { return e2e::FindTitle(kWizardTitle) != nullptr; }, 60000));
+    HWND frame = e2e::FindTitle(kFrameTitle);
+    ASSERT_NE(frame, nullptr);
+
+    // The worker is waiting on the installer's slot right now.
+    PostMessageW(frame, WM_CLOSE, 0, 0);
+    DWORD code = 1;
+    ASSERT_TRUE(e2e::WaitFor([&] { return launcher.WaitExit(0, &code); }, 30000));
+    EXPECT_EQ(code, 0u);
+
+    // The wizard finishes on its own; nothing after it was started.
+    EXPECT_TRUE(e2e::WaitFor([] { return Events(ReadLog(kLog), "HIDE", "Lumora\\setup.exe").size() == 2; }, 60000));
+    EXPECT_EQ(Names(Events(ReadLog(kLog), "START")),
+              (std::vector<std::string>{"Tessly\\Driver\\Drivloom.exe", "Lumora\\setup.exe"}));
 }
 
 }  // namespace

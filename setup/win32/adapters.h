@@ -1,0 +1,115 @@
+// Win32 implementations of the launcher's ports: each call is the ANSI function named in ports.h,
+// with the parameters passed through unchanged.
+#pragma once
+#include <windows.h>
+
+#include <memory>
+
+#include "mainframe.h"
+#include "ports.h"
+#include "unique.h"
+
+namespace setup::win32 {
+
+struct FrameWindow;
+
+template <class T>
+T As(Handle h) { return reinterpret_cast<T>(h); }
+inline Handle Of(const void* p) { return reinterpret_cast<Handle>(p); }
+
+class RegistryAdapter : public Registry {
+public:
+    Handle OpenKey(RegRoot root, const std::string& path, std::uint32_t access) override;
+    Handle CreateKey(RegRoot root, const std::string& path, std::uint32_t options, std::uint32_t access) override;
+    bool QueryValue(Handle key, const std::string& name, std::uint32_t* type, void* data,
+                    std::uint32_t* size) override;
+    bool SetValue(Handle key, const std::string& name, std::uint32_t type, const void* data,
+                  std::uint32_t size) override;
+    bool DeleteValue(Handle key, const std::string& name) override;
+    void CloseKey(Handle key) override;
+};
+
+class ProcessesAdapter : public Processes {
+public:
+    bool Start(const std::string& commandLine, bool inheritHandles, std::uint32_t creationFlags,
+               const std::string& workingDir, const StartupRecord& startup, ProcessRecord* process) override;
+    std::uint32_t WaitFor(Handle handle, std::uint32_t timeoutMs) override;
+    std::uint32_t WaitIdle(Handle process, std::uint32_t timeoutMs) override;
+    void Close(Handle handle) override;
+    void Exec(const std::string& commandLine, std::int32_t show) override;
+};
+
+class FilesAdapter : public Files {
+public:
+    std::string WindowsDirectory() override;
+    std::string SystemDirectory() override;
+    std::uint32_t ProductVersionMS(const std::string& path) override;
+    bool MakeDirectory(const std::string& path) override;
+    bool Copy(const std::string& from, const std::string& to, bool failIfExists) override;
+    bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
+    bool Remove(const std::string& path) override;
+};
+
+class WindowsAdapter : public Windows {
+public:
+    Hwnd FindTop(const char* className, const char* title) override;
+    std::intptr_t Send(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+    bool Post(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void BringToTop(Hwnd window) override;
+    std::int32_t Alert(Hwnd owner, const std::string& text, const std::string& caption,
+                       std::uint32_t style) override;
+    bool StartTimer(Hwnd window, std::uint32_t id, std::uint32_t periodMs) override;
+    void StopTimer(Hwnd window, std::uint32_t id) override;
+    std::int32_t Metric(std::int32_t index) override;
+};
+
+class SyncAdapter : public Sync {
+public:
+    Handle NewEvent(bool manualReset, bool initialState) override;
+    void SetEvent(Handle event) override;
+    std::uint32_t WaitFor(Handle handle, std::uint32_t timeoutMs) override;
+    void Close(Handle handle) override;
+    void Pause(std::uint32_t ms) override;
+    bool StartWorker(CMainFrame& frame) override;
+};
+
+class RestartAdapter : public Restart {
+public:
+    bool ExitSession(std::uint32_t flags, std::uint32_t reason) override;
+    Handle OpenToken(std::uint32_t access) override;
+    void EnablePrivilege(Handle token, const std::string& privilege, std::uint32_t attributes) override;
+    void CloseToken(Handle token) override;
+};
+
+class DialogsAdapter : public Dialogs {
+public:
+    explicit DialogsAdapter(HINSTANCE instance) : instance_(instance) {}
+    std::int32_t RunModal(std::int32_t templateId, Hwnd parent, CRestartDlg& dialog) override;
+
+private:
+    HINSTANCE instance_;
+};
+
+// The application's start-up calls and the setup window itself (class, painting, message routing).
+class HostAdapter : public AppHost {
+public:
+    explicit HostAdapter(HINSTANCE instance);
+    ~HostAdapter() override;
+    std::string LoadText(std::uint32_t id) override;
+    Handle OpenNamedMutex(std::uint32_t access, bool inherit, const std::string& name) override;
+    Handle CreateNamedMutex(bool initialOwner, const std::string& name) override;
+    void Close(Handle handle) override;
+    void InitCom(std::uint32_t model) override;
+    void UninitCom() override;
+    std::string ModulePath() override;
+    Hwnd CreateMainWindow(CMainFrame& frame) override;
+    void ShowWindow(Hwnd window, std::int32_t command) override;
+    void UpdateWindow(Hwnd window) override;
+
+private:
+    HINSTANCE instance_;
+    UniqueGdi background_;  // the class brush, alive as long as the class
+    std::unique_ptr<FrameWindow> window_;
+};
+
+}  // namespace setup::win32

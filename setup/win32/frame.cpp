@@ -1,0 +1,217 @@
+// The setup window: its class, skin, title font, painting and the routing of its messages to
+// CMainFrame. Also the rest of the application object's start-up calls.
+#include <windows.h>
+#include <objbase.h>
+#include <gdiplus.h>
+
+#include <cstring>
+
+#include "adapters.h"
+
+namespace setup::win32 {
+
+// The window's own resources; CMainFrame keeps none of them.
+struct FrameWindow {
+    CMainFrame& frame;
+    HINSTANCE instance;
+    UniqueGdi skin;
+    int skinWidth = 0;
+    int skinHeight = 0;
+    UniqueGdi titleFont;
+};
+
+namespace {
+
+const char kFrameClass[] = "TvCardSetupFrame";
+
+// "Setup.bin" in the current directory, in any format GDI+ decodes, copied into a 32-bit DIB section.
+HBITMAP DecodeSkinFile(int* width, int* height) {
+    ULONG_PTR token = 0;
+    Gdiplus::GdiplusStartupInput input;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return nullptr;
+    HBITMAP dib = nullptr;
+    wchar_t file[MAX_PATH] = {};
+    MultiByteToWideChar(CP_ACP, 0, kSkinFile, -1, file, MAX_PATH);
+    Gdiplus::GpBitmap* picture = nullptr;
+    if (Gdiplus::DllExports::GdipCreateBitmapFromFile(file, &picture) == Gdiplus::Ok) {
+        UINT w = 0, h = 0;
+        Gdiplus::DllExports::GdipGetImageWidth(picture, &w);
+        Gdiplus::DllExports::GdipGetImageHeight(picture, &h);
+        BITMAPINFO bi = {};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = static_cast<LONG>(w);
+        bi.bmiHeader.biHeight = -static_cast<LONG>(h);  // top-down, as GDI+ hands the rows out
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        UniqueGdi section(w && h ? CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr);
+        if (section) {
+            Gdiplus::BitmapData data = {};
+            data.Width = w;
+            data.Height = h;
+            data.Stride = static_cast<INT>(w * 4);
+            data.PixelFormat = PixelFormat32bppRGB;
+            data.Scan0 = bits;
+            Gdiplus::GpRect rect(0, 0, static_cast<INT>(w), static_cast<INT>(h));
+            if (Gdiplus::DllExports::GdipBitmapLockBits(
+                    picture, &rect, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf,
+                    PixelFormat32bppRGB, &data) == Gdiplus::Ok) {
+                Gdiplus::DllExports::GdipBitmapUnlockBits(picture, &data);
+                dib = static_cast<HBITMAP>(section.release());
+                *width = static_cast<int>(w);
+                *height = static_cast<int>(h);
+            }
+        }
+        Gdiplus::DllExports::GdipDisposeImage(picture);
+    }
+    Gdiplus::GdiplusShutdown(token);
+    return dib;
+}
+
+void LoadSkin(FrameWindow& w) {
+    int width = 0, height = 0;
+    HBITMAP skin = DecodeSkinFile(&width, &height);
+    if (!skin) {
+        skin = static_cast<HBITMAP>(
+            LoadImageA(w.instance, MAKEINTRESOURCEA(kSkinBitmap), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        BITMAP bm = {};
+        if (skin && GetObjectA(skin, sizeof bm, &bm)) {
+            width = bm.bmWidth;
+            height = bm.bmHeight;
+        }
+    }
+    w.skin.reset(skin);
+    w.skinWidth = skin ? width : 0;
+    w.skinHeight = skin ? height : 0;
+}
+
+HFONT CreateTitleFont() {
+    return CreateFontA(36, 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_ROMAN | DEFAULT_PITCH, "Times New Roman");
+}
+
+void Paint(FrameWindow& w, HWND hwnd) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    if (w.skin) {
+        UniqueDc memory(CreateCompatibleDC(dc));
+        HGDIOBJ oldBitmap = SelectObject(memory.get(), w.skin.get());
+        // The picture covers the whole window rectangle; what lies beyond the client area is clipped.
+        RECT r;
+        GetWindowRect(hwnd, &r);
+        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
+        StretchBlt(dc, 0, 0, r.right - r.left, r.bottom - r.top, memory.get(), 0, 0, w.skinWidth, w.skinHeight,
+                   SRCCOPY);
+        SelectObject(memory.get(), oldBitmap);
+        memory.reset();
+
+        HGDIOBJ oldFont = w.titleFont ? SelectObject(dc, w.titleFont.get()) : nullptr;
+        SetTextColor(dc, RGB(255, 255, 255));
+        SetBkMode(dc, TRANSPARENT);
+        TextOutA(dc, 12, 8, kFrameTitle, static_cast<int>(std::strlen(kFrameTitle)));
+        if (oldFont) SelectObject(dc, oldFont);
+    }
+    EndPaint(hwnd, &ps);
+}
+
+LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE)
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
+    auto* w = reinterpret_cast<FrameWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (!w) return DefWindowProcA(hwnd, msg, wp, lp);
+
+    switch (msg) {
+    case WM_CREATE:
+        LoadSkin(*w);
+        w->titleFont.reset(CreateTitleFont());
+        w->frame.OnCreate(Of(hwnd));
+        return 0;
+    case WM_PAINT:
+        Paint(*w, hwnd);
+        return 0;
+    case WM_ERASEBKGND:
+        return 0;
+    case WM_SETTINGCHANGE:
+        return 0;
+    case WM_TIMER:
+        w->frame.OnTimer(static_cast<std::uint32_t>(wp));
+        break;
+    case kMsgStartWatch:
+        w->frame.OnStartWatch();
+        return 0;
+    case WM_CLOSE:
+        w->frame.OnClose();
+        DestroyWindow(hwnd);
+        return 0;
+    case WM_DESTROY:
+        w->titleFont.reset();
+        w->skin.reset();
+        w->skinWidth = w->skinHeight = 0;
+        PostQuitMessage(0);
+        return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        break;
+    case WM_QUERYENDSESSION:
+        return w->frame.OnQueryEndSession() ? TRUE : FALSE;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+}  // namespace
+
+HostAdapter::HostAdapter(HINSTANCE instance) : instance_(instance) {}
+HostAdapter::~HostAdapter() = default;
+
+std::string HostAdapter::LoadText(std::uint32_t id) {
+    char buf[256] = {};
+    int n = LoadStringA(instance_, id, buf, sizeof buf);
+    return std::string(buf, n > 0 ? n : 0);
+}
+
+Handle HostAdapter::OpenNamedMutex(std::uint32_t access, bool inherit, const std::string& name) {
+    return Of(OpenMutexA(access, inherit, name.c_str()));
+}
+
+Handle HostAdapter::CreateNamedMutex(bool initialOwner, const std::string& name) {
+    return Of(CreateMutexA(nullptr, initialOwner, name.c_str()));
+}
+
+void HostAdapter::Close(Handle handle) { CloseHandle(As<HANDLE>(handle)); }
+
+void HostAdapter::InitCom(std::uint32_t model) { CoInitializeEx(nullptr, model); }
+
+void HostAdapter::UninitCom() { CoUninitialize(); }
+
+std::string HostAdapter::ModulePath() {
+    char buf[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
+    return std::string(buf, n < MAX_PATH ? n : 0);
+}
+
+Hwnd HostAdapter::CreateMainWindow(CMainFrame& frame) {
+    if (!background_) background_.reset(CreateSolidBrush(kFrameBackground));
+    WNDCLASSA wc = {};
+    wc.style = kFrameClassStyle;
+    wc.lpfnWndProc = FrameProc;
+    wc.hInstance = instance_;
+    wc.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(kFrameIcon));
+    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    wc.hbrBackground = static_cast<HBRUSH>(background_.get());
+    wc.lpszClassName = kFrameClass;
+    RegisterClassA(&wc);
+
+    const WindowRect r = frame.InitialRect();
+    window_ = std::make_unique<FrameWindow>(FrameWindow{frame, instance_, {}, 0, 0, {}});
+    HWND hwnd = CreateWindowExA(0, kFrameClass, kFrameTitle, kFrameWindowStyle, r.x, r.y, r.width, r.height,
+                                nullptr, nullptr, instance_, window_.get());
+    return Of(hwnd);
+}
+
+void HostAdapter::ShowWindow(Hwnd window, std::int32_t command) { ::ShowWindow(As<HWND>(window), command); }
+
+void HostAdapter::UpdateWindow(Hwnd window) { ::UpdateWindow(As<HWND>(window)); }
+
+}  // namespace setup::win32
