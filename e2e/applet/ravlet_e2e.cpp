@@ -182,6 +182,75 @@ protected:
         return dialog;
     }
 
+    // Sends the applet's window a menu command and waits for the dialog it opens.
+    HWND OpenDialog(HWND window, DWORD process, WORD command, const wchar_t* title) {
+        PostMessageW(window, WM_COMMAND, command, 0);
+        return WaitForDialog(process, title);
+    }
+
+    // Stores `profile`, starts the applet and opens its remote type dialog; null when a step fails.
+    HWND OpenRemoteDialog(const wchar_t* profile, e2e::Process** process = nullptr) {
+        if (!e2e::SetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", profile)) {
+            ADD_FAILURE() << "cannot store the profile";
+            return nullptr;
+        }
+        e2e::Process* p = nullptr;
+        HWND window = StartApplet(&p);
+        if (process) *process = p;
+        return window ? OpenDialog(window, p->id(), kConfigure, kRemoteDialogTitle) : nullptr;
+    }
+
+    // Starts the applet and opens its unload dialog; null when a step fails.
+    HWND OpenUnloadDialog(e2e::Process** process, HWND* window = nullptr) {
+        HWND w = StartApplet(process);
+        if (window) *window = w;
+        return w ? OpenDialog(w, (*process)->id(), kUnload, kUnloadDialogTitle) : nullptr;
+    }
+
+    // Waits until the dialog's OK button and another control show their text (before a screenshot).
+    static bool WaitDrawn(HWND dialog, int id) {
+        return e2e::WaitFor([&] { return Drawn(GetDlgItem(dialog, IDOK)) && Drawn(GetDlgItem(dialog, id)); },
+                            kUiLimitMs);
+    }
+
+    // Clicks a radio button and waits until it shows as chosen.
+    static bool Choose(HWND dialog, int id) {
+        Click(dialog, id);
+        return e2e::WaitFor([&] { return Check(dialog, id) == BST_CHECKED; }, kUiLimitMs);
+    }
+
+    // Clicks a button that ends the dialog and waits until the dialog is gone.
+    static bool CloseWith(HWND dialog, int id) {
+        Click(dialog, id);
+        return e2e::WaitFor([&] { return !IsWindow(dialog); }, kUiLimitMs);
+    }
+
+    // Exactly `chosen` of the four remote types shows as chosen.
+    static void ExpectOnlyChosen(HWND dialog, int chosen) {
+        for (int id : {kRadio51, kRadio32, kRadio30, kRadio28})
+            EXPECT_EQ(id == chosen ? BST_CHECKED : BST_UNCHECKED, Check(dialog, id)) << "radio button " << id;
+    }
+
+    // The stored remote type is `expected`. Call through ASSERT_NO_FATAL_FAILURE.
+    static void ExpectProfile(const wchar_t* expected) {
+        std::wstring profile;
+        ASSERT_TRUE(e2e::GetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", &profile));
+        EXPECT_EQ(expected, profile);
+    }
+
+    // The process ends within the limit, with code 0. Call through ASSERT_NO_FATAL_FAILURE.
+    static void ExpectExitZero(const e2e::Process& p, DWORD limitMs) {
+        DWORD code = 1;
+        ASSERT_TRUE(p.WaitExit(limitMs, &code));
+        EXPECT_EQ(0u, code);
+    }
+
+    static bool MutexExists() {
+        HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, kTitle);
+        if (mutex) CloseHandle(mutex);
+        return mutex != nullptr;
+    }
+
     std::deque<e2e::Process> started_;  // stable references while more are started
 };
 
@@ -189,16 +258,11 @@ protected:
 
 TEST_F(RavletTest, DoNotUseEndsTheProcessAtOnceWithNoWindow) {
     ASSERT_TRUE(e2e::SetDword(HKEY_CURRENT_USER, kAppletKeyPath, L"Do Not Use", 1));
-    e2e::Process& p = Start();
-    DWORD code = 1;
-    ASSERT_TRUE(p.WaitExit(kStartLimitMs, &code));
-    EXPECT_EQ(0u, code);
+    ASSERT_NO_FATAL_FAILURE(ExpectExitZero(Start(), kStartLimitMs));
     EXPECT_TRUE(WindowsTitled(kTitle).empty());
     // Ended before the window's creation, which writes the autostart value, and before the mutex.
     EXPECT_FALSE(e2e::ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kAutostartValue));
-    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, kTitle);
-    EXPECT_EQ(nullptr, mutex);
-    if (mutex) CloseHandle(mutex);
+    EXPECT_FALSE(MutexExists());
 }
 
 TEST_F(RavletTest, StartLeavesOneHiddenToolWindowAndWmCloseEndsItWithCodeZero) {
@@ -226,24 +290,17 @@ TEST_F(RavletTest, StartLeavesOneHiddenToolWindowAndWmCloseEndsItWithCodeZero) {
 
     const DWORD before = GetTickCount();
     ASSERT_TRUE(PostMessageW(window, WM_CLOSE, 0, 0));
-    DWORD code = 1;
-    ASSERT_TRUE(p->WaitExit(kExitLimitMs, &code));
-    EXPECT_EQ(0u, code);
+    ASSERT_NO_FATAL_FAILURE(ExpectExitZero(*p, kExitLimitMs));
     EXPECT_LT(GetTickCount() - before, 10000u);
     EXPECT_TRUE(WindowsTitled(kTitle).empty());
-    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, kTitle);
-    EXPECT_EQ(nullptr, mutex) << "the single-instance mutex outlived the process";
-    if (mutex) CloseHandle(mutex);
+    EXPECT_FALSE(MutexExists()) << "the single-instance mutex outlived the process";
 }
 
 TEST_F(RavletTest, SecondStartExitsSilentlyAndTheFirstKeepsRunning) {
     e2e::Process* first = nullptr;
     HWND window = StartApplet(&first);
     ASSERT_NE(nullptr, window);
-    e2e::Process& second = Start();
-    DWORD code = 1;
-    ASSERT_TRUE(second.WaitExit(kStartLimitMs, &code));
-    EXPECT_EQ(0u, code);
+    ASSERT_NO_FATAL_FAILURE(ExpectExitZero(Start(), kStartLimitMs));
     EXPECT_TRUE(first->Running());
     const std::vector<TitledWindow> titled = WindowsTitled(kTitle);
     ASSERT_EQ(1u, titled.size());
@@ -345,29 +402,20 @@ TEST_F(RavletTest, TrayCallbackOpensTheMenuGreyedByTheReceiverFlag) {
     PressKey('C');
     HWND dialog = WaitForDialog(p->id(), kRemoteDialogTitle);
     ASSERT_NE(nullptr, dialog);
-    Click(dialog, IDCANCEL);
-    EXPECT_TRUE(e2e::WaitFor([&] { return !IsWindow(dialog); }, kUiLimitMs));
+    EXPECT_TRUE(CloseWith(dialog, IDCANCEL));
     EXPECT_TRUE(p->Running());
 }
 
 // --- remote type dialog --------------------------------------------------------------------
 
 TEST_F(RavletTest, ConfigureShowsTheStoredTypeAndOkStoresTheChoice) {
-    ASSERT_TRUE(e2e::SetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", L"RC28Keys"));
     e2e::Process* p = nullptr;
-    HWND window = StartApplet(&p);
-    ASSERT_NE(nullptr, window);
-    PostMessageW(window, WM_COMMAND, kConfigure, 0);
-    HWND dialog = WaitForDialog(p->id(), kRemoteDialogTitle);
+    HWND dialog = OpenRemoteDialog(L"RC28Keys", &p);
     ASSERT_NE(nullptr, dialog);
-    EXPECT_TRUE(e2e::WaitFor([&] { return Drawn(GetDlgItem(dialog, IDOK)) && Drawn(GetDlgItem(dialog, kRadio28)); },
-                             kUiLimitMs));
+    EXPECT_TRUE(WaitDrawn(dialog, kRadio28));
     e2e::SaveScreenshot(L"remote_dialog");
 
-    EXPECT_EQ(BST_CHECKED, Check(dialog, kRadio28));
-    EXPECT_EQ(BST_UNCHECKED, Check(dialog, kRadio51));
-    EXPECT_EQ(BST_UNCHECKED, Check(dialog, kRadio32));
-    EXPECT_EQ(BST_UNCHECKED, Check(dialog, kRadio30));
+    ExpectOnlyChosen(dialog, kRadio28);
     // No tuner driver key and no digital-TV setting: the 51-key remote is not offered.
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, kRadio51)));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, kRadio32)));
@@ -390,80 +438,47 @@ TEST_F(RavletTest, ConfigureShowsTheStoredTypeAndOkStoresTheChoice) {
     }
     EXPECT_EQ(3, pictures);
 
-    Click(dialog, kRadio32);
-    EXPECT_TRUE(e2e::WaitFor([&] { return Check(dialog, kRadio32) == BST_CHECKED; }, kUiLimitMs));
+    EXPECT_TRUE(Choose(dialog, kRadio32));
     EXPECT_EQ(BST_UNCHECKED, Check(dialog, kRadio28));
-    Click(dialog, IDOK);
-    ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindow(dialog); }, kUiLimitMs));
-    std::wstring profile;
-    ASSERT_TRUE(e2e::GetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", &profile));
-    EXPECT_EQ(L"RC32Keys", profile);
+    ASSERT_TRUE(CloseWith(dialog, IDOK));
+    ASSERT_NO_FATAL_FAILURE(ExpectProfile(L"RC32Keys"));
     EXPECT_TRUE(p->Running());
 }
 
 TEST_F(RavletTest, FiftyOneKeysOfferedByTheDigitalTvSettingAndCancelChangesNothing) {
-    ASSERT_TRUE(e2e::SetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", L"RC51Keys"));
     ASSERT_TRUE(e2e::SetDword(HKEY_CURRENT_USER, kNuvexKey, L"Enable 51Key Remote Control", 1));
-    e2e::Process* p = nullptr;
-    HWND window = StartApplet(&p);
-    ASSERT_NE(nullptr, window);
-    PostMessageW(window, WM_COMMAND, kConfigure, 0);
-    HWND dialog = WaitForDialog(p->id(), kRemoteDialogTitle);
+    HWND dialog = OpenRemoteDialog(L"RC51Keys");
     ASSERT_NE(nullptr, dialog);
     EXPECT_EQ(BST_CHECKED, Check(dialog, kRadio51));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, kRadio51)));
 
-    Click(dialog, kRadio28);
-    EXPECT_TRUE(e2e::WaitFor([&] { return Check(dialog, kRadio28) == BST_CHECKED; }, kUiLimitMs));
+    EXPECT_TRUE(Choose(dialog, kRadio28));
     EXPECT_EQ(BST_UNCHECKED, Check(dialog, kRadio51));
-    Click(dialog, IDCANCEL);
-    ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindow(dialog); }, kUiLimitMs));
-    std::wstring profile;
-    ASSERT_TRUE(e2e::GetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", &profile));
-    EXPECT_EQ(L"RC51Keys", profile);
+    ASSERT_TRUE(CloseWith(dialog, IDCANCEL));
+    ASSERT_NO_FATAL_FAILURE(ExpectProfile(L"RC51Keys"));
 }
 
 TEST_F(RavletTest, StoredFiftyOneKeysOnABoardWithoutItLeavesExactlyOneChoiceAfterAClick) {
-    ASSERT_TRUE(e2e::SetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", L"RC51Keys"));
-    e2e::Process* p = nullptr;
-    HWND window = StartApplet(&p);
-    ASSERT_NE(nullptr, window);
-    PostMessageW(window, WM_COMMAND, kConfigure, 0);
-    HWND dialog = WaitForDialog(p->id(), kRemoteDialogTitle);
+    HWND dialog = OpenRemoteDialog(L"RC51Keys");
     ASSERT_NE(nullptr, dialog);
     // Selected but not offered.
     EXPECT_EQ(BST_CHECKED, Check(dialog, kRadio51));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, kRadio51)));
 
-    Click(dialog, kRadio28);
-    EXPECT_TRUE(e2e::WaitFor([&] { return Check(dialog, kRadio28) == BST_CHECKED; }, kUiLimitMs));
+    EXPECT_TRUE(Choose(dialog, kRadio28));
     EXPECT_EQ(BST_UNCHECKED, Check(dialog, kRadio51)) << "two remote types shown as chosen";
-    Click(dialog, IDOK);
-    ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindow(dialog); }, kUiLimitMs));
-    std::wstring profile;
-    ASSERT_TRUE(e2e::GetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", &profile));
-    EXPECT_EQ(L"RC28Keys", profile);
+    ASSERT_TRUE(CloseWith(dialog, IDOK));
+    ASSERT_NO_FATAL_FAILURE(ExpectProfile(L"RC28Keys"));
 }
 
 TEST_F(RavletTest, ThirtyKeysIsSelectedOnTheHiddenButtonAndKeptOnOk) {
-    ASSERT_TRUE(e2e::SetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", L"RC30Keys"));
-    e2e::Process* p = nullptr;
-    HWND window = StartApplet(&p);
-    ASSERT_NE(nullptr, window);
-    PostMessageW(window, WM_COMMAND, kConfigure, 0);
-    HWND dialog = WaitForDialog(p->id(), kRemoteDialogTitle);
+    HWND dialog = OpenRemoteDialog(L"RC30Keys");
     ASSERT_NE(nullptr, dialog);
-    EXPECT_EQ(BST_CHECKED, Check(dialog, kRadio30));
-    EXPECT_EQ(BST_UNCHECKED, Check(dialog, kRadio51));
-    EXPECT_EQ(BST_UNCHECKED, Check(dialog, kRadio32));
-    EXPECT_EQ(BST_UNCHECKED, Check(dialog, kRadio28));
+    ExpectOnlyChosen(dialog, kRadio30);
     // The profile is rewritten on OK: remove it first to see the write.
     e2e::DeleteValue(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile");
-    Click(dialog, IDOK);
-    ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindow(dialog); }, kUiLimitMs));
-    std::wstring profile;
-    ASSERT_TRUE(e2e::GetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", &profile));
-    EXPECT_EQ(L"RC30Keys", profile);
+    ASSERT_TRUE(CloseWith(dialog, IDOK));
+    ASSERT_NO_FATAL_FAILURE(ExpectProfile(L"RC30Keys"));
 }
 
 // --- unload and autostart ------------------------------------------------------------------
@@ -471,13 +486,9 @@ TEST_F(RavletTest, ThirtyKeysIsSelectedOnTheHiddenButtonAndKeptOnOk) {
 TEST_F(RavletTest, UnloadThisTimeClosesTheMonitorAndEndsWithTheRegistryUntouched) {
     RecordingWindow monitor(kMonitorTitle);
     e2e::Process* p = nullptr;
-    HWND window = StartApplet(&p);
-    ASSERT_NE(nullptr, window);
-    PostMessageW(window, WM_COMMAND, kUnload, 0);
-    HWND dialog = WaitForDialog(p->id(), kUnloadDialogTitle);
+    HWND dialog = OpenUnloadDialog(&p);
     ASSERT_NE(nullptr, dialog);
-    EXPECT_TRUE(e2e::WaitFor([&] { return Drawn(GetDlgItem(dialog, IDOK)) && Drawn(GetDlgItem(dialog, kUninstall)); },
-                             kUiLimitMs));
+    EXPECT_TRUE(WaitDrawn(dialog, kUninstall));
     e2e::SaveScreenshot(L"unload_dialog");
     EXPECT_EQ(BST_CHECKED, Check(dialog, kUnloadOnce));
     EXPECT_EQ(BST_UNCHECKED, Check(dialog, kUninstall));
@@ -485,16 +496,12 @@ TEST_F(RavletTest, UnloadThisTimeClosesTheMonitorAndEndsWithTheRegistryUntouched
     ExpectTextsFit(dialog);
 
     // Uninstall chosen, then this time again: only the last choice counts.
-    Click(dialog, kUninstall);
-    EXPECT_TRUE(e2e::WaitFor([&] { return Check(dialog, kUninstall) == BST_CHECKED; }, kUiLimitMs));
+    EXPECT_TRUE(Choose(dialog, kUninstall));
     EXPECT_EQ(BST_UNCHECKED, Check(dialog, kUnloadOnce));
-    Click(dialog, kUnloadOnce);
-    EXPECT_TRUE(e2e::WaitFor([&] { return Check(dialog, kUnloadOnce) == BST_CHECKED; }, kUiLimitMs));
+    EXPECT_TRUE(Choose(dialog, kUnloadOnce));
     Click(dialog, IDOK);
 
-    DWORD code = 1;
-    ASSERT_TRUE(p->WaitExit(kExitLimitMs, &code));
-    EXPECT_EQ(0u, code);
+    ASSERT_NO_FATAL_FAILURE(ExpectExitZero(*p, kExitLimitMs));
     EXPECT_TRUE(e2e::WaitFor([&] { return monitor.closes() == 1; }, kUiLimitMs));
     std::wstring autostart;
     EXPECT_TRUE(e2e::GetString(HKEY_LOCAL_MACHINE, kRunKey, kAutostartValue, &autostart));
@@ -510,16 +517,12 @@ TEST_F(RavletTest, UninstallRemovesTheAutostartAndLaterStartsEndAtOnce) {
     HWND window = StartApplet(&p);
     ASSERT_NE(nullptr, window);
     ASSERT_TRUE(e2e::ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kAutostartValue));
-    PostMessageW(window, WM_COMMAND, kUnload, 0);
-    HWND dialog = WaitForDialog(p->id(), kUnloadDialogTitle);
+    HWND dialog = OpenDialog(window, p->id(), kUnload, kUnloadDialogTitle);
     ASSERT_NE(nullptr, dialog);
-    Click(dialog, kUninstall);
-    EXPECT_TRUE(e2e::WaitFor([&] { return Check(dialog, kUninstall) == BST_CHECKED; }, kUiLimitMs));
+    EXPECT_TRUE(Choose(dialog, kUninstall));
     Click(dialog, IDOK);
 
-    DWORD code = 1;
-    ASSERT_TRUE(p->WaitExit(kExitLimitMs, &code));
-    EXPECT_EQ(0u, code);
+    ASSERT_NO_FATAL_FAILURE(ExpectExitZero(*p, kExitLimitMs));
     EXPECT_TRUE(e2e::WaitFor([&] { return monitor.closes() == 1; }, kUiLimitMs));
     EXPECT_FALSE(e2e::ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kAutostartValue));
     DWORD doNotUse = 0;
@@ -527,9 +530,7 @@ TEST_F(RavletTest, UninstallRemovesTheAutostartAndLaterStartsEndAtOnce) {
     EXPECT_EQ(1u, doNotUse);
 
     // A start by hand now ends at once, before it could write the autostart value again.
-    e2e::Process& again = Start();
-    ASSERT_TRUE(again.WaitExit(kStartLimitMs, &code));
-    EXPECT_EQ(0u, code);
+    ASSERT_NO_FATAL_FAILURE(ExpectExitZero(Start(), kStartLimitMs));
     EXPECT_TRUE(WindowsTitled(kTitle).empty());
     EXPECT_FALSE(e2e::ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kAutostartValue));
 }
@@ -537,15 +538,11 @@ TEST_F(RavletTest, UninstallRemovesTheAutostartAndLaterStartsEndAtOnce) {
 TEST_F(RavletTest, UnloadCancelKeepsEverything) {
     RecordingWindow monitor(kMonitorTitle);
     e2e::Process* p = nullptr;
-    HWND window = StartApplet(&p);
-    ASSERT_NE(nullptr, window);
-    PostMessageW(window, WM_COMMAND, kUnload, 0);
-    HWND dialog = WaitForDialog(p->id(), kUnloadDialogTitle);
+    HWND window = nullptr;
+    HWND dialog = OpenUnloadDialog(&p, &window);
     ASSERT_NE(nullptr, dialog);
-    Click(dialog, kUninstall);
-    EXPECT_TRUE(e2e::WaitFor([&] { return Check(dialog, kUninstall) == BST_CHECKED; }, kUiLimitMs));
-    Click(dialog, IDCANCEL);
-    ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindow(dialog); }, kUiLimitMs));
+    EXPECT_TRUE(Choose(dialog, kUninstall));
+    ASSERT_TRUE(CloseWith(dialog, IDCANCEL));
 
     // The applet still answers (a message sent to it returns) and nothing was asked or written.
     DWORD_PTR result = 0;
