@@ -15,7 +15,7 @@ imports=$(echo "$dump" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' 
 [ -n "$imports" ] || { echo "FAIL: no imports found"; fail=1; }
 for dll in $imports; do
   case $dll in
-    kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|shell32.dll|ole32.dll|setupapi.dll|comctl32.dll|msvcrt.dll) ;;
+    kernel32.dll|user32.dll|gdi32.dll|gdiplus.dll|advapi32.dll|shell32.dll|ole32.dll|setupapi.dll|comctl32.dll|version.dll|msvcrt.dll) ;;
     *) echo "FAIL: imports $dll, which is not a system DLL"; fail=1 ;;
   esac
 done
