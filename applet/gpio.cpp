@@ -1,4 +1,6 @@
 // The capture driver's two register requests and the GPIO cycle built from them.
+#include <cstddef>
+
 #include "mainframe.h"
 
 namespace {
@@ -19,7 +21,10 @@ static_assert(IOCTL_GPIO_READ == 0x232D08, "IOCTL_GPIO_READ");
 
 constexpr std::uint32_t kGpioMode = 0x1B0;
 constexpr std::uint32_t kGpioStatus = 0x1B4;
-constexpr std::uint32_t kRequestBytes = sizeof(GPIO_REQUEST);
+// A buffered request returns as many bytes as the driver reports: the value comes back when the
+// count covers the value field, whatever the driver does with the reserved words after it.
+constexpr std::uint32_t kValueFieldEnd = offsetof(GPIO_REQUEST, value) + sizeof(GPIO_REQUEST::value);
+static_assert(kValueFieldEnd == 12, "the value field ends at byte 12");
 
 }  // namespace
 
@@ -42,8 +47,8 @@ bool CMainFrame::ReadRegister(std::uint32_t offset, std::uint32_t* value) {
     std::uint32_t returned = 0;
     const bool ok = ports_.devices.Control(device_, IOCTL_GPIO_READ, &record, &returned);
     *value = record.value;
-    // A short answer carries no value we can trust.
-    return ok && returned >= kRequestBytes;
+    // Fewer bytes leave the fresh record's zero, which would read as key code 0 waiting.
+    return ok && returned >= kValueFieldEnd;
 }
 
 bool CMainFrame::LatchAndRead(std::uint32_t* status) {

@@ -109,8 +109,17 @@ TEST_F(Gpio, FailedReadsAreReportedAndTheSequenceRunsToItsEnd) {
     EXPECT_TRUE(frame().ReadRegister(0x1B4, &value));
     EXPECT_EQ(value, 0x4000u);
 
-    f.devices.returnedBytes = 16;
-    EXPECT_FALSE(frame().ReadRegister(0x1B4, &value));
+    // The value field is bytes 8 to 11: a count that covers it is a good read, a shorter one is not.
+    for (std::uint32_t bytes : {12u, 16u}) {
+        f.devices.returnedBytes = bytes;
+        value = 0xDEADBEEF;
+        EXPECT_TRUE(frame().ReadRegister(0x1B4, &value)) << bytes;
+        EXPECT_EQ(value, 0x4000u) << bytes;
+    }
+    for (std::uint32_t bytes : {0u, 4u, 11u}) {
+        f.devices.returnedBytes = bytes;
+        EXPECT_FALSE(frame().ReadRegister(0x1B4, &value)) << bytes;
+    }
     f.devices.returnedBytes = 20;
     f.devices.requestsFail = true;
     EXPECT_FALSE(frame().ReadRegister(0x1B4, &value));

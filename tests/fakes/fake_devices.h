@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <ostream>
@@ -118,7 +119,7 @@ public:
     bool allSetsFail = false;                  // SetupDiGetClassDevsW fails
     std::set<int> failSetCreation;             // 0-based numbers of creation attempts that fail
     bool requestsFail = false;                 // DeviceIoControl fails (record untouched)
-    std::uint32_t returnedBytes = 20;          // bytes reported by a successful request
+    std::uint32_t returnedBytes = 20;          // bytes reported (and copied back) by a successful request
 
     // Counts and traces.
     int setsCreated = 0, setsDestroyed = 0, setAttempts = 0;
@@ -191,13 +192,17 @@ public:
         *returned = 0;
         auto it = devices_.find(device);
         if (requestsFail || it == devices_.end() || it->second.empty()) return false;
+        GPIO_REQUEST answer = *record;
         if (code == kIoctlWrite) {
             card.Write(record->offset, record->value);
         } else if (code == kIoctlRead) {
-            record->value = card.Read(record->offset);
+            answer.value = card.Read(record->offset);
         } else {
             return false;
         }
+        // A buffered request copies back exactly the bytes the driver reports.
+        const std::uint32_t copied = returnedBytes < sizeof answer ? returnedBytes : sizeof answer;
+        std::memcpy(record, &answer, copied);
         *returned = returnedBytes;
         return true;
     }
