@@ -1,12 +1,13 @@
 # Source this file: a private Wine prefix and a virtual X display for the programs under test.
 #   WINEPREFIX     the prefix (default: build/wineprefix-<arch>); created when missing
 #   E2E_ARCH       win32 when this machine runs 32-bit Linux binaries (and so wine32), else win64:
-#                  the end-to-end tests then run a 64-bit build of the same sources under wine64
+#                  the end-to-end tests then run a 64-bit build of the same sources under wine64;
+#                  set it to win64 beforehand to take that path on a machine that has wine32 too
 #   E2E_TOOLCHAIN  the CMake toolchain file of that build
 #   wine_env_stop  ends the prefix's programs and the display
 _wine_env_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+if [ "${E2E_ARCH:-}" != win64 ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
   export E2E_ARCH=win32 WINEARCH=win32
   export E2E_TOOLCHAIN=$_wine_env_root/cmake/mingw-i686.cmake
 else
@@ -47,8 +48,9 @@ fi
 # Keep one wineserver for the whole session, so that every test does not pay its start-up.
 wineserver -p </dev/null >/dev/null 2>&1 || true
 # Start the prefix's background programs (services, explorer with the notification area) now,
-# detached from our streams: started by a test, they would hold its output pipe open.
-wine wineboot </dev/null >/dev/null 2>&1 || true
+# detached from our streams: started by a test, they would hold its output pipe open. As a restart,
+# so that the Run key's programs (an applet an earlier session installed) do not start by themselves.
+wine wineboot --restart </dev/null >/dev/null 2>&1 || true
 
 wine_env_stop() {
   wineserver -k >/dev/null 2>&1 || true

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "harness.h"
+
 namespace applet_e2e {
 
 inline const wchar_t kAppletKeyPath[] = L"SOFTWARE\\Orvane\\TV Card Remote Control Applet\\1.0";
@@ -63,6 +65,55 @@ inline std::vector<TitledWindow> WindowsTitled(const std::wstring& title) {
     TitleSearch search{title, {}};
     EnumWindows(CollectTitled, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+// The applet's window of one process, or null.
+inline HWND AppletWindowOf(DWORD process) {
+    for (const TitledWindow& w : WindowsTitled(kTitle))
+        if (w.process == process) return w.window;
+    return nullptr;
+}
+
+// A visible top-level window of a class (and title, when given) that belongs to the process.
+inline HWND VisibleWindowOf(DWORD process, const wchar_t* className, const wchar_t* title = nullptr) {
+    for (HWND w : e2e::TopLevelWindows(process)) {
+        wchar_t name[64] = {};
+        GetClassNameW(w, name, 64);
+        if (lstrcmpiW(name, className) == 0 && IsWindowVisible(w) && (!title || e2e::WindowText(w) == title))
+            return w;
+    }
+    return nullptr;
+}
+
+inline HWND MenuOf(DWORD process) { return VisibleWindowOf(process, L"#32768"); }
+
+// The key profiles as the setup installs them: the media's RC.dat through the platform's registry
+// editor, silently.
+inline bool ImportProfiles(const char* rcDat) {
+    e2e::DeleteTree(HKEY_CURRENT_USER, kAppletKeyPath);
+    e2e::Process regedit = e2e::Start(L"regedit.exe /s \"" + WinePath(rcDat) + L"\"");
+    return regedit.started() && regedit.WaitExit(30000);
+}
+
+// The icons of the notification area. On an X display without a system tray (Xvfb) Wine shows
+// them in a standalone window of its own, one child window per icon.
+inline std::vector<HWND> TrayIcons() {
+    std::vector<HWND> icons;
+    HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+    if (!tray || !IsWindowVisible(tray)) return icons;
+    for (HWND c = GetWindow(tray, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        if (IsWindowVisible(c)) icons.push_back(c);
+    return icons;
+}
+
+// A left click at a point of the screen, through the system's input queue, as a user makes it.
+inline void ClickAt(POINT point) {
+    SetCursorPos(point.x, point.y);
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, input, sizeof(INPUT));
 }
 
 // A top-level window with a title of our choice, run by a thread of its own so that it answers
@@ -163,6 +214,17 @@ inline int DarkPixels(const Pixels& pixels, int top, int bottom) {
             if (((c >> 16) & 0xFF) < 0x50 && ((c >> 8) & 0xFF) < 0x50 && (c & 0xFF) < 0x50) ++count;
         }
     return count;
+}
+
+// Dark (ordinary text) pixels in each of the tray menu's four equal rows.
+inline std::vector<int> DarkPixelsPerItem(HWND menu) {
+    RECT client{};
+    GetClientRect(menu, &client);
+    MapWindowPoints(menu, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    const Pixels pixels = GrabScreen(client);
+    std::vector<int> rows;
+    for (int i = 0; i < 4; ++i) rows.push_back(DarkPixels(pixels, pixels.height * i / 4, pixels.height * (i + 1) / 4));
+    return rows;
 }
 
 }  // namespace applet_e2e

@@ -31,26 +31,6 @@ const std::wstring& RavletPath() {
 std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
-// The applet's window of one process, or null.
-HWND AppletWindowOf(DWORD process) {
-    for (const TitledWindow& w : WindowsTitled(kTitle))
-        if (w.process == process) return w.window;
-    return nullptr;
-}
-
-// A visible top-level window of a class (and title, when given) that belongs to the process.
-HWND VisibleWindowOf(DWORD process, const wchar_t* className, const wchar_t* title = nullptr) {
-    for (HWND w : e2e::TopLevelWindows(process)) {
-        wchar_t name[64] = {};
-        GetClassNameW(w, name, 64);
-        if (lstrcmpiW(name, className) == 0 && IsWindowVisible(w) && (!title || e2e::WindowText(w) == title))
-            return w;
-    }
-    return nullptr;
-}
-
-HWND MenuOf(DWORD process) { return VisibleWindowOf(process, L"#32768"); }
-
 LRESULT Check(HWND dialog, int id) { return SendMessageW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0); }
 void Click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
@@ -345,17 +325,6 @@ TEST_F(RavletTest, WithoutACardNoTrayIconIsAdded) {
 }
 
 // --- tray menu -----------------------------------------------------------------------------
-
-// Dark (ordinary text) pixels in each of the menu's four equal rows.
-std::vector<int> DarkPixelsPerItem(HWND menu) {
-    RECT client{};
-    GetClientRect(menu, &client);
-    MapWindowPoints(menu, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    const Pixels pixels = GrabScreen(client);
-    std::vector<int> rows;
-    for (int i = 0; i < 4; ++i) rows.push_back(DarkPixels(pixels, pixels.height * i / 4, pixels.height * (i + 1) / 4));
-    return rows;
-}
 
 TEST_F(RavletTest, TrayCallbackOpensTheMenuGreyedByTheReceiverFlag) {
     // "&Configure..." shows its dialog only when the applet key exists.

@@ -119,6 +119,7 @@ bool Card::SetPresent(bool present) { return Set(CARD_SET_PRESENT, present ? 1 :
 bool Card::SetReadBytes(unsigned int bytes) { return Set(CARD_SET_READ_BYTES, bytes); }
 bool Card::FailReads(unsigned int count) { return Set(CARD_SET_FAIL_READS, count); }
 bool Card::SetCamera(bool listed) { return Set(CARD_SET_CAMERA, listed ? 1 : 0); }
+bool Card::SetLevels(unsigned int outputs) { return Set(CARD_SET_LEVELS, outputs); }
 bool Card::MakeStale() { return Control(CARD_IOCTL_STALE, nullptr, 0, nullptr, 0); }
 
 CardState Card::State() {
@@ -142,18 +143,27 @@ std::vector<CardRequest> Card::Trace(unsigned int from) {
 }
 
 bool Card::WaitPolls(unsigned int polls, DWORD limitMs, CardState* after) {
+    return Wait(CARD_WAIT_POLLS, polls, limitMs, after);
+}
+
+bool Card::WaitTaken(unsigned int keys, DWORD limitMs, CardState* after) {
+    return Wait(CARD_WAIT_TAKEN, keys, limitMs, after);
+}
+
+bool Card::Wait(unsigned int what, unsigned int count, DWORD limitMs, CardState* after) {
     if (control_ == INVALID_HANDLE_VALUE) return false;
+    const CardWait wait{what, count};
     CardState state{};
     OVERLAPPED overlapped{};
     overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    DWORD count = 0;
-    bool ok = DeviceIoControl(control_, CARD_IOCTL_WAIT_POLLS, &polls, sizeof polls, &state, sizeof state, &count,
-                              &overlapped) ||
+    DWORD returned = 0;
+    bool ok = DeviceIoControl(control_, CARD_IOCTL_WAIT, const_cast<CardWait*>(&wait), sizeof wait, &state,
+                              sizeof state, &returned, &overlapped) ||
               GetLastError() == ERROR_IO_PENDING;
     if (ok) {
         if (WaitForSingleObject(overlapped.hEvent, limitMs) != WAIT_OBJECT_0) CancelIoEx(control_, &overlapped);
         // A cancelled wait reports failure; one that completed just before the cancel counts.
-        ok = GetOverlappedResult(control_, &overlapped, &count, TRUE) && count == sizeof state;
+        ok = GetOverlappedResult(control_, &overlapped, &returned, TRUE) && returned == sizeof state;
     }
     CloseHandle(overlapped.hEvent);
     if (ok && after) *after = state;

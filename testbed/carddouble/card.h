@@ -33,13 +33,16 @@ public:
     bool SetReadBytes(unsigned int bytes);
     bool FailReads(unsigned int count);
     bool SetCamera(bool listed);
+    bool SetLevels(unsigned int outputs);
     bool MakeStale();
 
     CardState State();
     // Requests from sequence number `from` on (at most the last CARD_TRACE_SIZE).
     std::vector<CardRequest> Trace(unsigned int from);
-    // Waits until the applet has polled `polls` more times; false when limitMs passed first.
+    // Waits until the applet has polled `polls` more times (or the receiver has let go of `keys`
+    // more presses); false when limitMs passed first.
     bool WaitPolls(unsigned int polls, DWORD limitMs, CardState* after = nullptr);
+    bool WaitTaken(unsigned int keys, DWORD limitMs, CardState* after = nullptr);
     // Waits until `condition` holds for the card's state, checking after every poll of the applet
     // and at least every 100 ms (so that it also ends while nothing polls).
     template <class Condition>
@@ -51,6 +54,7 @@ public:
 private:
     bool Control(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned = nullptr);
     bool Set(unsigned int id, unsigned int value);
+    bool Wait(unsigned int what, unsigned int count, DWORD limitMs, CardState* after);
 
     HANDLE control_ = INVALID_HANDLE_VALUE;
     std::wstring error_;

@@ -18,8 +18,8 @@
 
 #define CARD_CTL(function) ((0x22u << 16) | ((function) << 2)) /* FILE_DEVICE_UNKNOWN, buffered */
 
-/* Back to the state after loading: present, no camera, no key, full answers, counters and trace
- * cleared. The applet's open handles stay valid. */
+/* Back to the state after loading: present, no camera, no key, the chip's registers at zero, full
+ * answers, counters cleared. Handles open now stay valid; sequence numbers go on. */
 #define CARD_IOCTL_RESET CARD_CTL(0x900)
 /* in: CardKey. The receiver queues one press; out: CardPress. */
 #define CARD_IOCTL_PRESS CARD_CTL(0x901)
@@ -37,9 +37,9 @@
 /* in: unsigned int, the first sequence number wanted; out: CardRequest entries from there on, as
  * many as fit and are still kept (the double keeps the last CARD_TRACE_SIZE). */
 #define CARD_IOCTL_TRACE CARD_CTL(0x907)
-/* in: unsigned int n; completes, with a CardState, once the card has received n more status
- * reads (polls) than when the request arrived. Pending meanwhile; cancel it to stop waiting. */
-#define CARD_IOCTL_WAIT_POLLS CARD_CTL(0x908)
+/* in: CardWait; completes, with a CardState, once the counter named has grown by `count` since the
+ * request arrived. Pending meanwhile; cancel it to stop waiting. */
+#define CARD_IOCTL_WAIT CARD_CTL(0x908)
 
 #define CARD_TRACE_SIZE 1024
 #define CARD_NO_KEY 0xFFFFFFFFu
@@ -58,13 +58,25 @@ enum CardSettingId {
     CARD_SET_PRESENT = 1,    /* 0: the card vanishes (unlisted, link gone, old handles stale); 1: back */
     CARD_SET_READ_BYTES = 2, /* byte count the double reports for a successful read (default 20) */
     CARD_SET_FAIL_READS = 3, /* so many coming status reads fail (STATUS_UNSUCCESSFUL) */
-    CARD_SET_CAMERA = 4      /* 1: the camera's capture interface is listed too */
+    CARD_SET_CAMERA = 4,     /* 1: the camera's capture interface is listed too */
+    CARD_SET_LEVELS = 5      /* the levels the output pins drive, as the capture driver left them;
+                                from the start of the next GPIO cycle (its first mode write) */
 };
 
 typedef struct CardSetting {
     unsigned int id;
     unsigned int value;
 } CardSetting;
+
+enum CardWaitFor {
+    CARD_WAIT_POLLS = 1, /* status reads received (one per poll of the applet) */
+    CARD_WAIT_TAKEN = 2  /* presses the receiver let go of after an acknowledge */
+};
+
+typedef struct CardWait {
+    unsigned int what;
+    unsigned int count;
+} CardWait;
 
 typedef struct CardState {
     unsigned int present, camera, readBytes, failReads, generation;

@@ -17,7 +17,7 @@
  *
  * A control device (\\.\TvCardDoubleControl) lets the tests press and hold keys, read the model and
  * its counters, make the card vanish and return, make handles stale, shorten or fail reads, list a
- * camera beside the card, and wait until the applet has polled so many more times. Wine runs a
+ * camera beside the card, and wait until the applet has polled (or taken keys) so many more times. Wine runs a
  * driver's requests on one thread, so nothing here needs a lock; a request on the card never
  * blocks, and a wait is a pending request that the next status reads complete. */
 #include <ntddk.h>
@@ -64,12 +64,14 @@ static CardState g_state;
 static unsigned int g_queue[QUEUE_SIZE];
 static unsigned int g_queueHead;
 static BOOLEAN g_presented, g_ackArmed;
+static BOOLEAN g_levelsPending;
+static unsigned int g_pendingLevels;
 
 static CardRequest g_trace[CARD_TRACE_SIZE];
 
 #define MAX_WAITS 8
 static IRP *g_waits[MAX_WAITS];
-static unsigned int g_waitTarget[MAX_WAITS];
+static unsigned int g_waitFor[MAX_WAITS], g_waitTarget[MAX_WAITS];
 
 /* ---- text ------------------------------------------------------------------------------------ */
 
@@ -226,6 +228,11 @@ static unsigned int Pins(void) {
 }
 
 static void WriteChip(unsigned int offset, unsigned int value) {
+    if (offset == GPIO_MODE && !(value & RESCAN_BIT) && g_levelsPending) {
+        /* New levels from the test start with a cycle, so that they never split one. */
+        g_state.outputs = g_pendingLevels;
+        g_levelsPending = FALSE;
+    }
     if (offset == GPIO_MODE) {
         BOOLEAN rise = !(g_state.mode & RESCAN_BIT) && (value & RESCAN_BIT);
         g_state.mode = value;
@@ -279,7 +286,8 @@ static void CompleteWaits(BOOLEAN all) {
     unsigned int i;
     for (i = 0; i < MAX_WAITS; ++i) {
         IRP *irp = g_waits[i];
-        if (!irp || (!all && (int)(g_state.polls - g_waitTarget[i]) < 0)) continue;
+        const unsigned int counter = g_waitFor[i] == CARD_WAIT_TAKEN ? g_state.keysTaken : g_state.polls;
+        if (!irp || (!all && (int)(counter - g_waitTarget[i]) < 0)) continue;
         /* A wait whose cancel routine has already been taken is being cancelled: leave it. */
         if (!IoSetCancelRoutine(irp, NULL)) continue;
         g_waits[i] = NULL;
@@ -367,20 +375,16 @@ static void SetPresent(BOOLEAN present) {
 
 static void Reset(void) {
     const unsigned int generation = g_state.generation, nextSeq = g_state.nextSeq;
-    const unsigned int mode = g_state.mode, outputs = g_state.outputs, latched = g_state.latched;
     const unsigned int openHandles = g_state.openHandles;
     CompleteWaits(TRUE);
     RtlZeroMemory(&g_state, sizeof g_state);
     g_state.generation = generation;
     g_state.nextSeq = nextSeq;
-    g_state.mode = mode;
-    g_state.outputs = outputs;
-    g_state.latched = latched;
     g_state.openHandles = openHandles;
     g_state.readBytes = sizeof(GpioRequest);
     g_state.heldKey = CARD_NO_KEY;
     g_queueHead = 0;
-    g_presented = g_ackArmed = FALSE;
+    g_presented = g_ackArmed = g_levelsPending = FALSE;
     g_state.present = 1;
     SetLinked(&g_cardInterface, TRUE);
     SetLinked(&g_cameraInterface, FALSE);
@@ -423,6 +427,10 @@ static NTSTATUS ControlRequest(IRP *irp, IO_STACK_LOCATION *stack) {
         case CARD_SET_PRESENT: SetPresent(setting->value != 0); break;
         case CARD_SET_READ_BYTES: g_state.readBytes = setting->value; break;
         case CARD_SET_FAIL_READS: g_state.failReads = setting->value; break;
+        case CARD_SET_LEVELS:
+            g_pendingLevels = setting->value;
+            g_levelsPending = TRUE;
+            break;
         case CARD_SET_CAMERA:
             g_state.camera = setting->value != 0;
             SetLinked(&g_cameraInterface, setting->value != 0);
@@ -447,17 +455,21 @@ static NTSTATUS ControlRequest(IRP *irp, IO_STACK_LOCATION *stack) {
             RtlCopyMemory((CardRequest *)buffer + count, &g_trace[from % CARD_TRACE_SIZE], sizeof(CardRequest));
         return Complete(irp, STATUS_SUCCESS, count * sizeof(CardRequest));
     }
-    case CARD_IOCTL_WAIT_POLLS: {
+    case CARD_IOCTL_WAIT: {
+        const CardWait *wait = buffer;
         unsigned int i;
-        if (inLength < sizeof(unsigned int)) break;
+        if (inLength < sizeof(CardWait)) break;
+        if (wait->what != CARD_WAIT_POLLS && wait->what != CARD_WAIT_TAKEN)
+            return Complete(irp, STATUS_INVALID_PARAMETER, 0);
         for (i = 0; i < MAX_WAITS && g_waits[i]; ++i) {
         }
         if (i == MAX_WAITS) return Complete(irp, STATUS_INSUFFICIENT_RESOURCES, 0);
-        g_waitTarget[i] = g_state.polls + *(unsigned int *)buffer;
+        g_waitFor[i] = wait->what;
+        g_waitTarget[i] = (wait->what == CARD_WAIT_TAKEN ? g_state.keysTaken : g_state.polls) + wait->count;
         g_waits[i] = irp;
         IoMarkIrpPending(irp);
         IoSetCancelRoutine(irp, CancelWait);
-        CompleteWaits(FALSE); /* a wait for 0 more polls ends at once */
+        CompleteWaits(FALSE); /* a wait for 0 more ends at once */
         return STATUS_PENDING;
     }
     default:

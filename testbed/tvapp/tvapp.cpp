@@ -1,12 +1,13 @@
 // Stand-in for the user's TV application: a window of a chosen class that records the keyboard
 // messages and close requests it receives, one line each, to a log file.
 //
-//   tvapp.exe [--class NAME] [--title TEXT] [--log PATH] [--hang]
+//   tvapp.exe [--class NAME] [--title TEXT] [--log PATH] [--hang] [--times]
 //
 // NAME defaults to "TvCardStandInTv", TEXT to "Stand-in TV"; without --log the path comes from the
 // environment variable TVAPP_LOG (a copy started with no arguments still logs), else nothing is
 // written. --hang makes every WM_KEYDOWN block the window for a minute: a TV application that has
-// stopped responding. Lines:
+// stopped responding. --times ends every line with " t=<decimal>", the system time of its arrival in
+// 100 ns units (the clock of GetSystemTimePreciseAsFileTime), for latency measurements. Lines:
 //   START pid=<decimal>
 //   WM_KEYDOWN wParam=0x<hex> lParam=0x<hex>     (likewise WM_KEYUP, WM_CHAR, WM_CLOSE)
 #include <windows.h>
@@ -19,14 +20,24 @@ namespace {
 
 HANDLE g_log = INVALID_HANDLE_VALUE;
 bool g_hang = false;
+bool g_times = false;
 constexpr DWORD kHangMs = 60000;
 
 void Log(const char* line) {
     if (g_log == INVALID_HANDLE_VALUE) return;
+    char text[160];
+    int length = std::snprintf(text, sizeof text, "%s", line);
+    if (g_times) {
+        FILETIME now;
+        GetSystemTimePreciseAsFileTime(&now);
+        const unsigned long long t = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+        length += std::snprintf(text + length, sizeof text - length, " t=%llu", t);
+    }
+    length += std::snprintf(text + length, sizeof text - length, "\r\n");
     DWORD written = 0;
-    // Appended and unbuffered, so that a test can read each line as soon as it is written.
-    WriteFile(g_log, line, static_cast<DWORD>(strlen(line)), &written, nullptr);
-    WriteFile(g_log, "\r\n", 2, &written, nullptr);
+    // Appended and unbuffered, in one write, so that a test can read each line as soon as it is
+    // written and never half of one.
+    WriteFile(g_log, text, static_cast<DWORD>(length), &written, nullptr);
 }
 
 void LogMessage(const char* name, WPARAM wParam, LPARAM lParam) {
@@ -78,6 +89,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
         else if (arg == L"--title" && hasValue) title = argv[++i];
         else if (arg == L"--log" && hasValue) logPath = argv[++i];
         else if (arg == L"--hang") g_hang = true;
+        else if (arg == L"--times") g_times = true;
     }
     if (argv) LocalFree(argv);
 

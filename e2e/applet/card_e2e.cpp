@@ -1,0 +1,502 @@
+// The real Ravlet.exe on a simulated card: the capture-driver double of testbed/carddouble stands
+// in for the card's driver, so that discovery, the GPIO requests, the poll and the tray icon run
+// exactly as on a user's machine, and the stand-in TV application receives the keys.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <deque>
+#include <memory>
+#include <sstream>
+
+#include "applet_util.h"
+#include "card.h"
+#include "harness.h"
+
+using namespace applet_e2e;
+
+namespace {
+
+constexpr DWORD kStartLimitMs = 30000;
+constexpr DWORD kExitLimitMs = 20000;
+constexpr DWORD kUiLimitMs = 20000;
+// The first presence check runs 2000 ms after the window is created, and every 2000 ms after.
+constexpr DWORD kPresenceMs = 2000;
+// What the applet does within one presence period shows within this much on a loaded machine.
+constexpr DWORD kCheckLimitMs = kPresenceMs + 3000;
+// Observing that something does not happen: two presence periods and a margin.
+constexpr DWORD kTwoChecksMs = 2 * kPresenceMs + 500;
+// Long enough after a taken key for the 350 ms suppression to have ended.
+constexpr unsigned int kPollsPastSuppression = 5;
+
+constexpr wchar_t kTunerKey[] =
+    L"SYSTEM\\CurrentControlSet\\Control\\WDM Video Capture Driver\\WDM TV Tuner\\Tunvex";
+constexpr wchar_t kTvClass[] = L"TvCardStandInTv";
+constexpr wchar_t kTvPathKey[] = L"Software\\Orvane\\StandInTv";
+constexpr WORD kEnable = 1080, kDisable = 1001;
+
+constexpr unsigned int kIoctlWrite = 0x232D04, kIoctlRead = 0x232D08;
+constexpr unsigned int kMode = 0x1B0, kStatus = 0x1B4;
+
+// Key codes of the remote and the virtual-key codes that RC.dat's "RC32Keys" gives them.
+constexpr unsigned int kPowerKey = 18;
+struct KeyAndCode {
+    unsigned int key;
+    unsigned int vk;
+};
+constexpr KeyAndCode kDigit0{0, 0x30}, kDigit5{5, 0x35}, kDigit9{9, 0x39}, kMute{11, 0xAD},
+    kChannelUp{13, 0x21}, kChannelDown{14, 0x22}, kVolumeUp{15, 0x26};
+
+const std::wstring& RavletPath() {
+    static const std::wstring path = WinePath(RAVLET_EXE);
+    return path;
+}
+const std::wstring& TvAppPath() {
+    static const std::wstring path = WinePath(TVAPP_EXE);
+    return path;
+}
+
+// One line of the stand-in TV application's log.
+struct TvEvent {
+    std::string what;  // START, WM_KEYDOWN, WM_CLOSE, ...
+    unsigned int wParam = 0;
+    unsigned int lParam = 0;
+    long long time = 0;  // 100 ns units, the card's clock
+};
+
+std::vector<TvEvent> ReadTvLog(const std::wstring& path) {
+    std::vector<TvEvent> events;
+    std::istringstream in(e2e::ReadFile(path));
+    std::string line;
+    while (std::getline(in, line)) {
+        TvEvent e;
+        char what[32] = {};
+        unsigned long long t = 0;
+        if (std::sscanf(line.c_str(), "%31s wParam=0x%x lParam=0x%x t=%llu", what, &e.wParam, &e.lParam, &t) >= 1) {
+            e.what = what;
+            const auto at = line.find(" t=");
+            if (at != std::string::npos) std::sscanf(line.c_str() + at, " t=%llu", &t);
+            e.time = static_cast<long long>(t);
+            events.push_back(e);
+        }
+    }
+    return events;
+}
+
+// A request as the applet must send it: code, register, value (written, or returned by a read).
+struct Expected {
+    unsigned int code, offset, value;
+};
+std::vector<Expected> Cycle(unsigned int mode, unsigned int status, unsigned int ack1, unsigned int ack2) {
+    return {{kIoctlWrite, kMode, mode},
+            {kIoctlWrite, kMode, mode | 0x80000000u},
+            {kIoctlRead, kStatus, status},
+            {kIoctlWrite, kStatus, status & ack1},
+            {kIoctlWrite, kStatus, status & ack2}};
+}
+std::string Describe(const CardRequest& r) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%s(0x%X, 0x%08X) status 0x%X", r.code == kIoctlRead ? "R" : "W", r.offset,
+                  r.value, static_cast<unsigned>(r.status));
+    return text;
+}
+// The five requests starting at `at` are the cycle, whole.
+void ExpectCycle(const std::vector<CardRequest>& trace, std::size_t at, const std::vector<Expected>& cycle) {
+    ASSERT_LE(at + cycle.size(), trace.size());
+    for (std::size_t i = 0; i < cycle.size(); ++i) {
+        const CardRequest& r = trace[at + i];
+        EXPECT_TRUE(r.code == cycle[i].code && r.offset == cycle[i].offset && r.value == cycle[i].value && r.status == 0)
+            << "request " << i << " of the cycle at " << at << ": " << Describe(r);
+    }
+}
+
+// The index of the first read in the trace that returned a key (ready line low).
+std::size_t KeyRead(const std::vector<CardRequest>& trace) {
+    for (std::size_t i = 0; i < trace.size(); ++i)
+        if (trace[i].code == kIoctlRead && trace[i].status == 0 && !(trace[i].value & 0x4000)) return i;
+    return trace.size();
+}
+
+class CardTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        card_ = std::make_unique<e2e::Card>(e2e::FromUnix(CARD_DOUBLE_SYS));
+        ASSERT_TRUE(ImportProfiles(RC_DAT));
+    }
+    static void TearDownTestSuite() { card_.reset(); }
+
+    void SetUp() override {
+        ASSERT_TRUE(card_->ok()) << std::string(card_->error().begin(), card_->error().end());
+        CloseEverything();
+        ASSERT_TRUE(card_->Reset());
+        // The card's driver keeps its tuner key: a SAA7134 on the new board, receiver fitted.
+        SetTuner(0x7134, 0, 0x4000);
+        e2e::DeleteValue(HKEY_CURRENT_USER, kAppletKeyPath, L"Do Not Use");
+        e2e::DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, kAutostartValue);
+        ASSERT_TRUE(e2e::SetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", L"RC32Keys"));
+        ASSERT_TRUE(e2e::SetString(HKEY_CURRENT_USER, kTvPathKey, L"InstallDir",
+                                   TvAppPath().substr(0, TvAppPath().rfind(L'\\'))));
+        tvLog_ = e2e::TempDir(L"card e2e tv") + L"\\tv.log";
+        // A TV application that the applet starts itself logs to the same file.
+        SetEnvironmentVariableW(L"TVAPP_LOG", tvLog_.c_str());
+        seq_ = card_->State().nextSeq;
+    }
+    void TearDown() override {
+        CloseEverything();
+        EXPECT_TRUE(WindowsTitled(kTitle).empty()) << "an applet outlived its test";
+        SetEnvironmentVariableW(L"TVAPP_LOG", nullptr);
+        card_->Reset();
+    }
+
+
+    static void SetTuner(DWORD deviceId, DWORD isOldBoard, DWORD wiring) {
+        e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"DeviceID", deviceId);
+        e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"IsOldBoard", isOldBoard);
+        e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"GPIO", wiring);
+    }
+
+    void CloseEverything() {
+        for (e2e::Process& p : applets_) {
+            if (HWND w = AppletWindowOf(p.id())) PostMessageW(w, WM_CLOSE, 0, 0);
+            if (!p.WaitExit(kExitLimitMs)) p.Kill();
+        }
+        applets_.clear();
+        for (e2e::Process& p : tvs_) p.Kill();
+        tvs_.clear();
+        for (const TitledWindow& w : WindowsTitled(kTitle)) PostMessageW(w.window, WM_CLOSE, 0, 0);
+        e2e::WaitFor([] { return WindowsTitled(kTitle).empty(); }, kExitLimitMs);
+        while (HWND w = FindWindowW(kTvClass, nullptr)) {
+            DWORD id = 0;
+            GetWindowThreadProcessId(w, &id);
+            HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+            if (!process) break;
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, kExitLimitMs);
+            CloseHandle(process);
+            e2e::WaitFor([&] { return !IsWindow(w); }, kExitLimitMs);
+        }
+    }
+
+    // Starts Ravlet.exe and waits for its window; *windowTime gets the card's clock then.
+    HWND StartApplet(long long* windowTime = nullptr) {
+        applets_.push_back(e2e::Start(L"\"" + RavletPath() + L"\""));
+        applet_ = &applets_.back();
+        EXPECT_TRUE(applet_->started());
+        HWND window = nullptr;
+        EXPECT_TRUE(e2e::WaitFor([&] { return (window = AppletWindowOf(applet_->id())) != nullptr; }, kStartLimitMs))
+            << "applet windows of other processes: " << WindowsTitled(kTitle).size();
+        if (windowTime) *windowTime = e2e::CardClock();
+        return window;
+    }
+
+    // Starts the applet and waits until it has opened the card and polled it once.
+    HWND StartAppletOnTheCard() {
+        HWND window = StartApplet();
+        EXPECT_TRUE(card_->WaitState([](const CardState& s) { return s.openHandles == 1 && s.polls >= 2; },
+                                     kStartLimitMs))
+            << "the applet did not open and poll the card";
+        return window;
+    }
+
+    // Starts the stand-in TV application (with the time of every line in its log).
+    HWND StartTv(bool hang = false) {
+        tvs_.push_back(
+            e2e::Start(L"\"" + TvAppPath() + L"\" --times --log \"" + tvLog_ + L"\"" + (hang ? L" --hang" : L"")));
+        EXPECT_TRUE(tvs_.back().started());
+        HWND window = nullptr;
+        EXPECT_TRUE(e2e::WaitFor([&] { return (window = FindWindowW(kTvClass, nullptr)) != nullptr; }, kStartLimitMs));
+        return window;
+    }
+
+    std::vector<TvEvent> TvEvents(const char* what) const {
+        std::vector<TvEvent> events;
+        for (const TvEvent& e : ReadTvLog(tvLog_))
+            if (e.what == what) events.push_back(e);
+        return events;
+    }
+    std::vector<unsigned int> TvKeys() const {
+        std::vector<unsigned int> keys;
+        for (const TvEvent& e : TvEvents("WM_KEYDOWN")) keys.push_back(e.wParam);
+        return keys;
+    }
+    bool WaitTvKeys(std::size_t count, DWORD limitMs = kCheckLimitMs) const {
+        return e2e::WaitFor([&] { return TvKeys().size() >= count; }, limitMs);
+    }
+
+    // Presses a key and waits until the applet has taken it and the suppression is over.
+    static bool PressAndSettle(unsigned int key, DWORD limitMs = kCheckLimitMs) {
+        return card_->Press(key) && card_->WaitTaken(1, limitMs) &&
+               card_->WaitPolls(kPollsPastSuppression, kCheckLimitMs);
+    }
+
+    std::vector<CardRequest> Trace() const { return card_->Trace(seq_); }
+
+    static std::unique_ptr<e2e::Card> card_;
+    std::deque<e2e::Process> applets_, tvs_;
+    e2e::Process* applet_ = nullptr;
+    std::wstring tvLog_;
+    unsigned int seq_ = 0;
+};
+
+std::unique_ptr<e2e::Card> CardTest::card_;
+
+// --- discovery -----------------------------------------------------------------------------
+
+TEST_F(CardTest, OpenedAtTheFirstCheckThenSetUpAndPolledEvery100MsInOrder) {
+    long long windowTime = 0;
+    ASSERT_NE(nullptr, StartApplet(&windowTime));
+    ASSERT_TRUE(card_->WaitState([](const CardState& s) { return s.opens == 1; }, kStartLimitMs));
+    ASSERT_TRUE(card_->WaitPolls(13, kStartLimitMs));
+    const std::vector<CardRequest> trace = Trace();
+    ASSERT_GE(trace.size(), 60u);
+
+    // About one presence period after the window was created.
+    const long long openedAfterMs = (trace[0].time - windowTime) / 10000;
+    EXPECT_GE(openedAfterMs, 1800) << "opened before the first presence check";
+    EXPECT_LE(openedAfterMs, 4000);
+
+    // The set-up cycle, then one cycle per poll, each whole and in order, on the one handle.
+    std::vector<long long> starts;
+    for (std::size_t at = 0; at + 5 <= trace.size(); at += 5) {
+        const unsigned int status = trace[at + 2].value;
+        EXPECT_EQ(status & 0x7F00u, 0x4000u) << "no key waits, so the ready line is high";
+        ExpectCycle(trace, at, Cycle(0xE08000, status, 0xE00000, 0xE08000));
+        for (std::size_t i = at; i < at + 5; ++i) EXPECT_EQ(trace[i].open, 1u);
+        starts.push_back(trace[at].time);
+    }
+    std::vector<long long> periods;
+    for (std::size_t i = 1; i < starts.size(); ++i) periods.push_back((starts[i] - starts[i - 1]) / 10000);
+    std::sort(periods.begin(), periods.end());
+    const long long median = periods[periods.size() / 2];
+    EXPECT_GE(median, 90);
+    EXPECT_LE(median, 130);
+
+    const CardState state = card_->State();
+    EXPECT_EQ(state.refusals, 0u);
+    EXPECT_EQ(state.dirtyRecords, 0u) << "a record's reserved words were not zero";
+    EXPECT_EQ(state.opens, 1u);
+}
+
+TEST_F(CardTest, RemovalClosesAndStopsPollingAndReturnReopensButTheCameraIsNeverOpened) {
+    ASSERT_TRUE(card_->SetCamera(true));
+    ASSERT_NE(nullptr, StartAppletOnTheCard());
+
+    // Gone: within one presence period the handle is closed and the polls stop.
+    const DWORD removed = GetTickCount();
+    ASSERT_TRUE(card_->SetPresent(false));
+    ASSERT_TRUE(card_->WaitState([](const CardState& s) { return s.closes == 1 && s.openHandles == 0; },
+                                 kCheckLimitMs));
+    EXPECT_LE(GetTickCount() - removed, kPresenceMs + 500);
+    const unsigned int polls = card_->State().polls;
+    // Only the camera is listed now, for two presence checks: it is never opened.
+    EXPECT_FALSE(card_->WaitState([&](const CardState& s) { return s.polls != polls || s.cameraOpens || s.opens > 1; },
+                                  kTwoChecksMs));
+
+    // Back: opened afresh, set up, polled again.
+    const unsigned int seq = card_->State().nextSeq;
+    ASSERT_TRUE(card_->SetPresent(true));
+    ASSERT_TRUE(card_->WaitState([](const CardState& s) { return s.opens == 2 && s.openHandles == 1; }, kCheckLimitMs));
+    ASSERT_TRUE(card_->WaitPolls(3, kCheckLimitMs));
+    const std::vector<CardRequest> trace = card_->Trace(seq);
+    ASSERT_GE(trace.size(), 15u);
+    ExpectCycle(trace, 0, Cycle(0xE08000, trace[2].value, 0xE00000, 0xE08000));
+    EXPECT_EQ(trace[0].open, 2u);
+    EXPECT_EQ(card_->State().cameraOpens, 0u);
+}
+
+TEST_F(CardTest, ATunerKeyWithoutReceiverKeepsTheCardClosed) {
+    // The old board's wiring word says "no receiver" (bit 5 set).
+    SetTuner(0x7134, 1, 0x4020);
+    ASSERT_NE(nullptr, StartApplet());
+    EXPECT_FALSE(card_->WaitState([](const CardState& s) { return s.opens > 0; }, kTwoChecksMs));
+    // The same card with its receiver: opened at the next check.
+    SetTuner(0x7134, 1, 0x4000);
+    EXPECT_TRUE(card_->WaitState([](const CardState& s) { return s.opens == 1; }, kCheckLimitMs));
+}
+
+// --- keys ----------------------------------------------------------------------------------
+
+TEST_F(CardTest, KeysReachTheTvAsKeyDownWithTheProfilesCodes) {
+    ASSERT_NE(nullptr, StartTv());
+    ASSERT_NE(nullptr, StartAppletOnTheCard());
+    std::vector<unsigned int> expected;
+    for (const KeyAndCode& k : {kDigit0, kDigit5, kDigit9, kChannelUp, kChannelDown, kVolumeUp, kMute}) {
+        ASSERT_TRUE(PressAndSettle(k.key)) << "key " << k.key;
+        expected.push_back(k.vk);
+        ASSERT_TRUE(WaitTvKeys(expected.size())) << "key " << k.key;
+    }
+    EXPECT_EQ(TvKeys(), expected);
+    // Straight to the window, nothing through the input queue: no WM_KEYUP, no WM_CHAR.
+    for (const TvEvent& e : ReadTvLog(tvLog_)) {
+        EXPECT_TRUE(e.what == "START" || e.what == "WM_KEYDOWN") << e.what;
+        EXPECT_EQ(e.lParam, 0u);
+    }
+}
+
+TEST_F(CardTest, AcknowledgeWritesCarryTheMasksOfTheBoardInForce) {
+    // The capture driver left output pins high; a key cycle shows which the board's masks keep.
+    ASSERT_TRUE(card_->SetLevels(0xFA8087));
+    ASSERT_NE(nullptr, StartAppletOnTheCard());
+    ASSERT_TRUE(PressAndSettle(kDigit5.key));
+    std::vector<CardRequest> trace = Trace();
+    std::size_t read = KeyRead(trace);
+    ASSERT_GE(read, 2u);
+    ExpectCycle(trace, read - 2, Cycle(0xE08000, 0xE08500, 0xE00000, 0xE08000));
+
+    // The old board from the next presence check on: its masks, pins 0 to 2 driven low.
+    SetTuner(0x7134, 1, 0x4000);
+    ASSERT_TRUE(card_->WaitState([](const CardState& s) { return s.mode == 0x801A8087u; }, kCheckLimitMs));
+    ASSERT_TRUE(card_->SetLevels(0xFA8087));
+    ASSERT_TRUE(card_->WaitPolls(2, kCheckLimitMs));
+    seq_ = card_->State().nextSeq;
+    ASSERT_TRUE(PressAndSettle(7));
+    trace = Trace();
+    read = KeyRead(trace);
+    ASSERT_GE(read, 2u);
+    ExpectCycle(trace, read - 2, Cycle(0x1A8087, 0x1A8780, 0x1A0080, 0x1A8080));
+}
+
+TEST_F(CardTest, KeysDuringTheSuppressionAreDroppedAndAHeldKeyRepeats) {
+    ASSERT_NE(nullptr, StartTv());
+    ASSERT_NE(nullptr, StartAppletOnTheCard());
+
+    // A second press taken by the poll right after the first is acknowledged and lost.
+    ASSERT_TRUE(card_->Press(kDigit5.key));
+    ASSERT_TRUE(card_->WaitTaken(1, kCheckLimitMs));
+    ASSERT_TRUE(card_->Press(kDigit9.key));
+    ASSERT_TRUE(card_->WaitTaken(1, kCheckLimitMs));
+    ASSERT_TRUE(card_->WaitPolls(kPollsPastSuppression, kCheckLimitMs));
+    ASSERT_TRUE(PressAndSettle(kDigit0.key));
+    ASSERT_TRUE(WaitTvKeys(2));
+    EXPECT_EQ(TvKeys(), (std::vector<unsigned int>{kDigit5.vk, kDigit0.vk}));
+
+    // Held, the key comes again once per suppression and poll: about every 400 ms.
+    ASSERT_TRUE(card_->Hold(kVolumeUp.key));
+    ASSERT_TRUE(WaitTvKeys(2 + 4));
+    ASSERT_TRUE(card_->Release());
+    const std::vector<TvEvent> keys = TvEvents("WM_KEYDOWN");
+    for (std::size_t i = 3; i < keys.size(); ++i) {
+        EXPECT_EQ(keys[i].wParam, kVolumeUp.vk);
+        const long long gapMs = (keys[i].time - keys[i - 1].time) / 10000;
+        EXPECT_GE(gapMs, 350) << "repeat " << i;
+        EXPECT_LE(gapMs, 800) << "repeat " << i;
+    }
+}
+
+TEST_F(CardTest, PowerKeyClosesTheTvAndStartsItAgain) {
+    ASSERT_NE(nullptr, StartTv());
+    ASSERT_NE(nullptr, StartAppletOnTheCard());
+    ASSERT_TRUE(PressAndSettle(kPowerKey));
+    ASSERT_TRUE(e2e::WaitFor([] { return FindWindowW(kTvClass, nullptr) == nullptr; }, kCheckLimitMs));
+    EXPECT_EQ(TvEvents("WM_CLOSE").size(), 1u);
+
+    // No TV application now: the power key starts it from the profile's application path and waits
+    // up to 5 s for it to end (it keeps running).
+    ASSERT_TRUE(PressAndSettle(kPowerKey, 5000 + kCheckLimitMs));
+    EXPECT_TRUE(e2e::WaitFor([] { return FindWindowW(kTvClass, nullptr) != nullptr; }, kCheckLimitMs));
+    EXPECT_EQ(TvEvents("START").size(), 2u);
+    EXPECT_TRUE(TvKeys().empty()) << "the power key is never a keystroke";
+}
+
+TEST_F(CardTest, DisableStopsThePollAndEnableResumesItWithTheWaitingKey) {
+    ASSERT_NE(nullptr, StartTv());
+    HWND window = StartAppletOnTheCard();
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(PostMessageW(window, WM_COMMAND, kDisable, 0));
+    ASSERT_TRUE(e2e::WaitFor([&] { return !card_->WaitPolls(1, 500); }, kCheckLimitMs)) << "still polling";
+
+    // A key pressed meanwhile waits at the receiver, past a presence check that keeps the device.
+    ASSERT_TRUE(card_->Press(kDigit5.key));
+    EXPECT_FALSE(card_->WaitPolls(1, kTwoChecksMs));
+    EXPECT_EQ(card_->State().closes, 0u);
+
+    ASSERT_TRUE(PostMessageW(window, WM_COMMAND, kEnable, 0));
+    ASSERT_TRUE(WaitTvKeys(1));
+    EXPECT_EQ(TvKeys(), std::vector<unsigned int>{kDigit5.vk});
+}
+
+TEST_F(CardTest, FailedAndShortReadsGiveNoKeyAndAStaleHandleRecovers) {
+    ASSERT_NE(nullptr, StartTv());
+    ASSERT_NE(nullptr, StartAppletOnTheCard());
+
+    // Two failed reads while a key waits: no key, no phantom key code 0; the third read takes it.
+    ASSERT_TRUE(card_->FailReads(2));
+    ASSERT_TRUE(PressAndSettle(kDigit5.key));
+    EXPECT_EQ(card_->State().failedReads, 2u);
+
+    // A driver that reports 12 bytes returns the value field: keys flow.
+    ASSERT_TRUE(card_->SetReadBytes(12));
+    ASSERT_TRUE(PressAndSettle(kDigit9.key));
+    ASSERT_TRUE(WaitTvKeys(2));
+    EXPECT_EQ(TvKeys(), (std::vector<unsigned int>{kDigit5.vk, kDigit9.vk}));
+    EXPECT_EQ(card_->State().closes, 0u);
+
+    // One that reports 4 bytes returns no value: every read fails, the applet closes the device
+    // after three of them and reopens it at the next check, and the waiting key goes nowhere.
+    // (The set-up cycle after each reopen acknowledges what it latched, so the key is lost there.)
+    ASSERT_TRUE(card_->SetReadBytes(4));
+    ASSERT_TRUE(card_->Press(kChannelUp.key));
+    ASSERT_TRUE(card_->WaitState([](const CardState& s) { return s.closes >= 2 && s.opens >= 3; }, 3 * kCheckLimitMs));
+    EXPECT_EQ(TvKeys().size(), 2u) << "a key from a read without its value";
+
+    // Full answers again, then a handle gone stale (as after a resume): closed and reopened by the
+    // applet itself, and keys flow again.
+    ASSERT_TRUE(card_->SetReadBytes(20));
+    ASSERT_TRUE(card_->WaitState([](const CardState& s) { return s.openHandles == 1 && s.keysTaken >= 2; },
+                                 kCheckLimitMs));
+    ASSERT_TRUE(card_->WaitPolls(3, kCheckLimitMs));
+    const CardState before = card_->State();
+    ASSERT_TRUE(card_->MakeStale());
+    ASSERT_TRUE(card_->WaitState([&](const CardState& s) { return s.closes > before.closes && s.opens > before.opens; },
+                                 kCheckLimitMs));
+    ASSERT_TRUE(PressAndSettle(kDigit0.key));
+    ASSERT_TRUE(WaitTvKeys(3));
+    EXPECT_EQ(TvKeys(), (std::vector<unsigned int>{kDigit5.vk, kDigit9.vk, kDigit0.vk}));
+    EXPECT_EQ(card_->State().refusals, 0u);
+}
+
+TEST_F(CardTest, AHungTvDoesNotStopThePolling) {
+    ASSERT_NE(nullptr, StartTv(/*hang=*/true));
+    HWND window = StartAppletOnTheCard();
+    ASSERT_NE(nullptr, window);
+    // The TV application takes the key and stops responding; the applet gives up on it and polls on.
+    ASSERT_TRUE(PressAndSettle(kDigit5.key));
+    ASSERT_TRUE(PressAndSettle(kDigit9.key));
+    EXPECT_EQ(TvKeys(), std::vector<unsigned int>{kDigit5.vk}) << "the hung TV application saw one key";
+    // The tray menu still opens.
+    PostMessageW(window, WM_USER + 100, 128, WM_LBUTTONDOWN);
+    EXPECT_TRUE(e2e::WaitFor([&] { return MenuOf(applet_->id()) != nullptr; }, kUiLimitMs));
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(e2e::WaitFor([&] { return MenuOf(applet_->id()) == nullptr; }, kUiLimitMs));
+}
+
+// --- tray ----------------------------------------------------------------------------------
+
+TEST_F(CardTest, TrayIconComesWithTheCardAndAClickOnItOpensTheMenu) {
+    ASSERT_NE(nullptr, StartAppletOnTheCard());
+    std::vector<HWND> icons;
+    ASSERT_TRUE(e2e::WaitFor([&] { return (icons = TrayIcons()).size() == 1; }, kCheckLimitMs));
+
+    // A click where the notification area draws the icon: the menu, "&Enable Remote Receiver" greyed.
+    RECT r{};
+    GetWindowRect(icons[0], &r);
+    ClickAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    HWND menu = nullptr;
+    ASSERT_TRUE(e2e::WaitFor([&] { return (menu = MenuOf(applet_->id())) != nullptr; }, kUiLimitMs));
+    std::vector<int> dark;
+    EXPECT_TRUE(e2e::WaitFor([&] {
+        dark = DarkPixelsPerItem(menu);
+        return dark[0] == 0 && dark[1] > 20 && dark[2] > 20 && dark[3] > 20;
+    }, kUiLimitMs)) << dark[0] << " " << dark[1] << " " << dark[2] << " " << dark[3];
+    e2e::SaveScreenshot(L"tray_menu_from_the_icon");
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(e2e::WaitFor([&] { return MenuOf(applet_->id()) == nullptr; }, kUiLimitMs));
+
+    // The icon goes with the card and comes back with it.
+    ASSERT_TRUE(card_->SetPresent(false));
+    EXPECT_TRUE(e2e::WaitFor([] { return TrayIcons().empty(); }, kCheckLimitMs));
+    ASSERT_TRUE(card_->SetPresent(true));
+    EXPECT_TRUE(e2e::WaitFor([] { return TrayIcons().size() == 1; }, kCheckLimitMs));
+}
+
+}  // namespace
