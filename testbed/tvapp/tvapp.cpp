@@ -6,8 +6,9 @@
 // NAME defaults to "TvCardStandInTv", TEXT to "Stand-in TV"; without --log the path comes from the
 // environment variable TVAPP_LOG (a copy started with no arguments still logs), else nothing is
 // written. --hang makes every WM_KEYDOWN block the window for a minute: a TV application that has
-// stopped responding. --times ends every line with " t=<decimal>", the system time of its arrival in
-// 100 ns units (the clock of GetSystemTimePreciseAsFileTime), for latency measurements. Lines:
+// stopped responding. --times (or the variable TVAPP_TIMES) ends every line with " t=<decimal>",
+// the system time of its arrival in 100 ns units (the clock of GetSystemTimePreciseAsFileTime),
+// for latency measurements. Lines:
 //   START pid=<decimal>
 //   WM_KEYDOWN wParam=0x<hex> lParam=0x<hex>     (likewise WM_KEYUP, WM_CHAR, WM_CLOSE)
 #include <windows.h>
@@ -79,6 +80,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     std::wstring logPath;
     wchar_t fromEnvironment[MAX_PATH] = {};
     if (GetEnvironmentVariableW(L"TVAPP_LOG", fromEnvironment, MAX_PATH) > 0) logPath = fromEnvironment;
+    g_times = GetEnvironmentVariableW(L"TVAPP_TIMES", fromEnvironment, MAX_PATH) > 0;
 
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
