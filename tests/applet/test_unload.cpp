@@ -150,11 +150,4 @@ TEST_F(Unload, RunKeyNotWritableStillMarksDoNotUse) {
     EXPECT_EQ(f.registry.GetDword(RegRoot::CurrentUser, kAppletKeyPath, u"Do Not Use"), 1u);
 }
 
-TEST_F(Unload, TimersRunWhileTheDialogIsOpen) {
-    f.dialogs.whileOpen = [&] { RunFor(2000); };
-    const int checks = f.windows.Ticks(kPresenceTimer);
-    Choose({}, win::kIdCancel);
-    EXPECT_EQ(f.windows.Ticks(kPresenceTimer), checks + 1);
-}
-
 }  // namespace
