@@ -360,6 +360,33 @@ TEST_F(SequenceTest, ProfileBitWritesRC28KeysIntoAnExistingAppletKey) {
               (Trace{"OpenKey(HKCU Applet, 0xF003F) fails", "OpenKey(HKCU Applet, 0xF003F) fails"}));
 }
 
+TEST_F(SequenceTest, RegistryRefusalsSkipOnlyTheirOwnSteps) {
+    // The tuner key cannot be created (no "HarloMode", and no receiver profile later); or the
+    // launcher runs without administrator rights, so every machine-wide key it opens or creates
+    // for writing is refused: the Intercast conflict is not seen and the profile bit is not read.
+    Trace prep = Preparation();
+    prep.erase(prep.begin() + 6, prep.begin() + 9);
+    prep.insert(prep.begin() + 6, "CreateKey(HKLM Tunvex, 0, 0xF003F) fails");
+    const Trace expected = Cat({prep, Installer("Lumora"), Scripts(kTessly), WaitInstaller("Lumora"),
+                                {"Sleep(1000)", "OpenKey(HKLM Tunvex, 0xF003F) fails"}, Applet(kTessly),
+                                RedistBelowSix(), End()});
+    for (bool administrator : {true, false}) {
+        Fresh(false);
+        world->SetDword(RegRoot::CurrentUser, fake::kAppletKey, "Do Not Use", 1);
+        if (administrator) {
+            world->uncreatableKeys.insert(std::string("HKLM\\") + fake::kTunerKey);
+        } else {
+            world->administrator = false;
+            world->SetDword(RegRoot::LocalMachine, fake::kTunerKey, "GPIO", 0x40);  // profile bit 1
+            world->SetText(RegRoot::LocalMachine, fake::kIntercastKey, "Capture Description", "SAA7130");
+        }
+        EXPECT_TRACE(Run(), expected) << (administrator ? "no tuner key" : "no administrator");
+        EXPECT_EQ(world->Find(RegRoot::LocalMachine, fake::kTunerKey, "HarloMode"), nullptr);
+        EXPECT_EQ(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Profile"), nullptr);
+        EXPECT_EQ(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Do Not Use"), nullptr);
+    }
+}
+
 TEST_F(SequenceTest, RunningAppletAndDeviceMonitorAreClosedByTitle) {
     const struct {
         std::vector<const char*> titles;

@@ -114,10 +114,18 @@ std::string World::WindowName(Hwnd w) const {
 
 // ---- Registry ----------------------------------------------------------------------------------
 
+namespace {
+constexpr std::uint32_t kKeyRead = 0x20019;
+}  // namespace
+
+bool World::Refused(RegRoot root, std::uint32_t access) const {
+    return !administrator && root == RegRoot::LocalMachine && (access & ~kKeyRead) != 0;
+}
+
 Handle World::OpenKey(RegRoot root, const std::string& path, std::uint32_t access) {
     const std::string id = KeyId(root, path);
     std::string line = "OpenKey(" + id.substr(0, 4) + " " + ShortKey(id) + ", " + Hex(access) + ")";
-    if (keys.count(id) == 0) {
+    if (keys.count(id) == 0 || Refused(root, access)) {
         Log(line + " fails");
         return 0;
     }
@@ -128,8 +136,13 @@ Handle World::OpenKey(RegRoot root, const std::string& path, std::uint32_t acces
 Handle World::CreateKey(RegRoot root, const std::string& path, std::uint32_t options,
                         std::uint32_t access) {
     const std::string id = KeyId(root, path);
-    Log("CreateKey(" + id.substr(0, 4) + " " + ShortKey(id) + ", " + std::to_string(options) + ", " +
-        Hex(access) + ")");
+    const std::string line = "CreateKey(" + id.substr(0, 4) + " " + ShortKey(id) + ", " +
+                             std::to_string(options) + ", " + Hex(access) + ")";
+    if (uncreatableKeys.count(id) != 0 || Refused(root, access)) {
+        Log(line + " fails");
+        return 0;
+    }
+    Log(line);
     keys[id];
     return NewHandle("key", ShortKey(id), id);
 }

@@ -45,6 +45,10 @@ public:
                  const std::string& text);  // REG_SZ, with its terminating zero
     const Value* Find(RegRoot root, const std::string& path, const std::string& name) const;
 
+    // A user without administrator rights may only read HKEY_LOCAL_MACHINE: an open or create
+    // there that asks for more than KEY_READ fails (ERROR_ACCESS_DENIED), as on Windows.
+    bool administrator = true;
+    std::set<std::string> uncreatableKeys;  // "HKLM\path" that RegCreateKeyExA cannot create
     std::set<std::string> failingStarts;   // command lines that CreateProcess refuses
     std::set<std::string> failingCopies;   // sources that CopyFile refuses
     std::string windowsDir = "C:\\WINDOWS";
@@ -156,6 +160,7 @@ private:
     };
     Handle NewHandle(const std::string& kind, const std::string& name, const std::string& path = "");
     const Object* Live(Handle h, const char* what);
+    bool Refused(RegRoot root, std::uint32_t access) const;
     std::string WindowName(Hwnd w) const;
     void Log(const std::string& line) {
         trace.push_back(line);
