@@ -135,6 +135,7 @@ Trace End() {
         R"(SetCheck(1001, 1))",
         R"(ExitWindowsEx(2, 0))",
         R"(PostMessage(frame, 0x10))",
+        R"(KillTimer(frame, 200))",  // the close handler, on the GUI thread
     };
 }
 
@@ -416,7 +417,7 @@ TEST_F(SequenceTest, WithoutTheWatchEventTheSequenceGoesOnUnwatched) {
     world->eventCreates = false;
     Run();
     EXPECT_TRACE(Only(world->trace, {"CreateEvent", "PostMessage", "SetTimer", "WaitFor(E", "KillTimer(frame, 200"}),
-              (Trace{"CreateEvent(manual, unset) fails", "PostMessage(frame, 0x10)"}));
+              (Trace{"CreateEvent(manual, unset) fails", "PostMessage(frame, 0x10)", "KillTimer(frame, 200)"}));
 }
 
 TEST_F(SequenceTest, WorkerThatCannotStartEndsTheLauncher) {

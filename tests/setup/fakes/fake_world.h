@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <set>
@@ -70,8 +71,17 @@ public:
     std::function<void()> whileEventWaits;
     // Runs after every line is written to the trace, with that line: a test reacts to an action.
     std::function<void(const std::string&)> onLog;
-    // Posted private messages are handed to this frame at once.
+    // The two threads of the launcher. The setup window belongs to the GUI thread: its timers
+    // can be set and killed only there (SetTimer fails for another thread's window, so such a
+    // call counts as an error), and what is posted to it waits in its queue until that thread's
+    // next turn, when DeliverPosted hands it to this frame's handlers. A test runs the worker's
+    // steps with onGuiThread false. While the GUI thread is idle its turn comes as soon as the
+    // worker posts; guiIdle false keeps it busy until the worker's next wait on an event.
     CMainFrame* frame = nullptr;
+    bool onGuiThread = true;
+    bool guiIdle = true;
+    void OnGuiThread(const std::function<void()>& handler);
+    void DeliverPosted();
 
     std::vector<bool> exitResults;  // ExitWindowsEx results in order; true when exhausted
     bool tokenOpens = true;
@@ -171,6 +181,7 @@ private:
     Handle m_next = 0x1000;
     std::map<Handle, Object> m_open;
     std::set<Handle> m_setEvents;
+    std::deque<std::uint32_t> m_posted;  // messages posted to the setup window, not yet handled
     std::set<std::uint32_t> m_timers;
     int m_events = 0;
     Hwnd m_nextWindow = 0x200;
