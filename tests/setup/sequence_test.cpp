@@ -147,28 +147,23 @@ Trace Redist(const Trace& wmf) {
     return all;
 }
 
-TEST_F(SequenceTest, NoSwitchOnPlatform51RunsTheLumoraLineAndEveryRedistributable) {
-    EXPECT_TRACE(Run(), Cat({Preparation(), Installer("Lumora"), Scripts(kTessly),
-                          WaitInstaller("Lumora"), Profile(), Applet(kTessly), RedistBelowSix(),
-                          End()}));
-    EXPECT_EQ(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Do Not Use"), nullptr);
-    ASSERT_NE(world->Find(RegRoot::LocalMachine, fake::kTunerKey, "HarloMode"), nullptr);
-    EXPECT_EQ(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Profile"), nullptr);
-    EXPECT_TRUE(frame->OnQueryEndSession());
-}
-
-TEST_F(SequenceTest, PlatformZeroCountsAsBelowSix) {
-    world->platform = 0;
-    EXPECT_TRACE(Run(), Cat({Preparation(), Installer("Lumora"), Scripts(kTessly),
-                          WaitInstaller("Lumora"), Profile(), Applet(kTessly), RedistBelowSix(),
-                          End()}));
-}
-
-TEST_F(SequenceTest, Platform60SkipsTheOlderRedistributables) {
-    world->platform = 0x00060000;
-    EXPECT_TRACE(Run(), Cat({Preparation(), Installer("Lumora"), Scripts(kTessly),
-                          WaitInstaller("Lumora"), Profile(), Applet(kTessly), Hotfix(),
-                          {"BringWindowToTop(frame)"}, End()}));
+TEST_F(SequenceTest, NoSwitchRunsTheLumoraLineAndThePlatformDecidesTheOlderRedistributables) {
+    const struct {
+        std::uint32_t platform;
+        bool belowSix;
+    } cases[] = {{0x00050001, true}, {0, true}, {0x0005FFFF, true}, {0x00060000, false}, {0x000A0000, false}};
+    for (const auto& c : cases) {
+        Fresh();
+        world->platform = c.platform;
+        const Trace redist = c.belowSix ? RedistBelowSix() : Cat({Hotfix(), {"BringWindowToTop(frame)"}});
+        EXPECT_TRACE(Run(), Cat({Preparation(), Installer("Lumora"), Scripts(kTessly), WaitInstaller("Lumora"),
+                                 Profile(), Applet(kTessly), redist, End()}))
+            << std::hex << c.platform;
+        EXPECT_EQ(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Do Not Use"), nullptr);
+        EXPECT_NE(world->Find(RegRoot::LocalMachine, fake::kTunerKey, "HarloMode"), nullptr);
+        EXPECT_EQ(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Profile"), nullptr);
+        EXPECT_TRUE(frame->OnQueryEndSession());
+    }
 }
 
 TEST_F(SequenceTest, HarloTakesTheHarloInstallerScriptAndApplet) {
