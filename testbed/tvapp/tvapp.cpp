@@ -7,7 +7,7 @@
 // environment variable TVAPP_LOG (a copy started with no arguments still logs), else nothing is
 // written. --hang makes every WM_KEYDOWN block the window for a minute: a TV application that has
 // stopped responding. Lines:
-//   START pid=<decimal>
+//   START pid=<decimal> tick=<GetTickCount() in decimal, when the program began>
 //   WM_KEYDOWN wParam=0x<hex> lParam=0x<hex>     (likewise WM_KEYUP, WM_CHAR, WM_CLOSE)
 #include <windows.h>
 #include <shellapi.h>
@@ -84,8 +84,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     if (!logPath.empty())
         g_log = CreateFileW(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    char start[48];
-    std::snprintf(start, sizeof start, "START pid=%lu", GetCurrentProcessId());
+    char start[64];
+    std::snprintf(start, sizeof start, "START pid=%lu tick=%lu", GetCurrentProcessId(), GetTickCount());
     Log(start);
 
     WNDCLASSEXW wc{};
