@@ -119,21 +119,4 @@ inline bool AnswerRestartNo(HWND dialog) {
     return true;
 }
 
-// The platform version as the launcher takes it: product version of the system's VERSION.DLL.
-inline DWORD PlatformVersion() {
-    char sys[MAX_PATH] = {};
-    GetSystemDirectoryA(sys, MAX_PATH);
-    const std::string path = std::string(sys) + "\\VERSION.DLL";
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    if (!size) return 0;
-    std::vector<char> block(size);
-    void* fixed = nullptr;
-    UINT len = 0;
-    if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data()) ||
-        !VerQueryValueA(block.data(), "\\", &fixed, &len) || !len)
-        return 0;
-    return static_cast<VS_FIXEDFILEINFO*>(fixed)->dwProductVersionMS;
-}
-
 }  // namespace launcher_run
