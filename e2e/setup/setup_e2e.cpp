@@ -79,6 +79,68 @@ COLORREF BuiltInSkinPixel(int x, int y) {
                static_cast<unsigned char>(bmp[at]));
 }
 
+// The screen's pixels in a box of a window's client area, 0x00RRGGBB, row by row.
+std::vector<DWORD> ClientPixels(HWND window, const RECT& box) {
+    const int width = box.right - box.left, height = box.bottom - box.top;
+    POINT origin{box.left, box.top};
+    ClientToScreen(window, &origin);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::vector<DWORD> pixels;
+    if (bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+        GdiFlush();
+        const auto* p = static_cast<const DWORD*>(bits);
+        pixels.assign(p, p + static_cast<size_t>(width) * height);
+        for (auto& c : pixels) c &= 0xFFFFFF;
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// Where white ink lies in the top-left corner of the setup window, whose built-in picture has no
+// pixel brighter than (18, 45, 96) there: the count of pure white pixels, and the first column
+// and row with any near-white one.
+struct Ink {
+    int white = 0, left = -1, top = -1;
+};
+Ink TitleInk(HWND frame) {
+    const RECT box{0, 0, 480, 64};
+    const std::vector<DWORD> pixels = ClientPixels(frame, box);
+    Ink ink;
+    for (int y = 0; y < box.bottom && !pixels.empty(); ++y)
+        for (int x = 0; x < box.right; ++x) {
+            const DWORD c = pixels[static_cast<size_t>(y) * box.right + x];
+            if (c == 0xFFFFFF) ++ink.white;
+            if (((c >> 16) & 0xFF) < 0xE0 || ((c >> 8) & 0xFF) < 0xE0 || (c & 0xFF) < 0xE0) continue;
+            if (ink.left < 0 || x < ink.left) ink.left = x;
+            if (ink.top < 0) ink.top = y;
+        }
+    return ink;
+}
+
+// Whether a button shows its text yet: dark pixels on its face.
+bool Drawn(HWND control) {
+    RECT r;
+    GetClientRect(control, &r);
+    int dark = 0;
+    for (DWORD c : ClientPixels(control, r))
+        dark += ((c >> 16) & 0xFF) < 0x50 && ((c >> 8) & 0xFF) < 0x50 && (c & 0xFF) < 0x50;
+    return dark > 10;
+}
+
 // A window titled like the Lumora wizard, owned by the test (WaitFor pumps its messages).
 HWND OpenWizardLookalike() {
     WNDCLASSW wc = {};
@@ -177,7 +239,10 @@ TEST_F(Launcher, InstallsFromTheMediaInOrderAndEndsWithTheRestartPrompt) {
     HWND prompt = nullptr;
     ASSERT_TRUE(e2e::WaitFor([&] { return (prompt = e2e::FindTitle(kRestartTitle)) != nullptr; }, kInstallLimitMs));
     const DWORD installMs = GetTickCount() - started;
-    e2e::Pump(500);
+    // Found as soon as it exists; preselected once its initialisation has run.
+    EXPECT_TRUE(e2e::WaitFor([&] {
+        return SendDlgItemMessageW(prompt, 1001, BM_GETCHECK, 0, 0) == BST_CHECKED && Drawn(GetDlgItem(prompt, IDOK));
+    }, 60000));
     e2e::SaveScreenshot(L"setup-restart-dialog");
     EXPECT_EQ(SendDlgItemMessageW(prompt, 1001, BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(SendDlgItemMessageW(prompt, 1002, BM_GETCHECK, 0, 0), BST_UNCHECKED);
@@ -322,13 +387,25 @@ TEST_F(Launcher, GuardMessageWhenTheWizardIsAlreadyOpen) {
     EXPECT_NE(std::find(texts.begin(), texts.end(),
                         L"Another instance of Setup is currently running.\n\nPlease close ALL other applications and try again."),
               texts.end());
-    e2e::Pump(300);
-    e2e::SaveScreenshot(L"setup-guard");
-    // No "Setup.bin" in the launcher's folder: the built-in picture, stretched to the window rectangle.
+    // No "Setup.bin" in the launcher's folder: the built-in picture, stretched to the window
+    // rectangle, with the title written on it in white from (12, 8).
     const COLORREF expected = BuiltInSkinPixel(60 * 800 / 801, 400 * 600 / 601);
-    const COLORREF shown = ScreenPixel(frame, 60, 400);
-    EXPECT_TRUE(Near(shown, GetRValue(expected), GetGValue(expected), GetBValue(expected), 6))
-        << std::hex << shown << " vs " << expected;
+    auto skinShown = [&] {
+        return Near(ScreenPixel(frame, 60, 400), GetRValue(expected), GetGValue(expected), GetBValue(expected), 6);
+    };
+    Ink title;
+    EXPECT_TRUE(e2e::WaitFor([&] { return skinShown() && (title = TitleInk(frame)).white > 200; }, 60000));
+    e2e::SaveScreenshot(L"setup-guard");
+    EXPECT_TRUE(skinShown()) << std::hex << ScreenPixel(frame, 60, 400) << " vs " << expected;
+    EXPECT_GT(title.white, 200);
+    // The first letter's ink starts a little right of and below the text's origin.
+    EXPECT_GE(title.left, 12);
+    EXPECT_LE(title.left, 18);
+    EXPECT_GE(title.top, 8);
+    EXPECT_LE(title.top, 20);
+    // The window menu has no working Close: the class is registered with CS_NOCLOSE, and the rest.
+    EXPECT_EQ(GetClassLongW(frame, GCL_STYLE),
+              static_cast<DWORD>(CS_NOCLOSE | CS_OWNDC | CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW));
 
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     ASSERT_TRUE(e2e::WaitFor([&] { return launcher.WaitExit(0); }, 60000));
@@ -353,9 +430,12 @@ TEST_F(Launcher, ShowsSetupBinFromTheCurrentDirectoryInPlaceOfTheBuiltInPicture)
     ASSERT_TRUE(e2e::WaitFor([&] { return (box = FindWindowW(L"#32770", L"Setup")) != nullptr; }, 60000));
     HWND frame = e2e::FindTitle(kFrameTitle);
     ASSERT_NE(frame, nullptr);
-    e2e::Pump(300);
-    e2e::SaveScreenshot(L"setup-window-setup-bin");
     // Scaled to the window: source x = client x * 1024 / window width.
+    auto shown = [&] {
+        return Near(ScreenPixel(frame, 60, 400), 0xFF, 0x80, 0x00, 16) && Near(ScreenPixel(frame, 740, 400), 0x00, 0xA0, 0x40, 16);
+    };
+    EXPECT_TRUE(e2e::WaitFor(shown, 60000));
+    e2e::SaveScreenshot(L"setup-window-setup-bin");
     EXPECT_TRUE(Near(ScreenPixel(frame, 60, 400), 0xFF, 0x80, 0x00, 16)) << std::hex << ScreenPixel(frame, 60, 400);
     EXPECT_TRUE(Near(ScreenPixel(frame, 740, 400), 0x00, 0xA0, 0x40, 16)) << std::hex << ScreenPixel(frame, 740, 400);
 
