@@ -341,34 +341,60 @@ TEST_F(Launcher, InstallsFromTheMediaInOrderAndEndsWithTheRestartPrompt) {
     RecordProperty("install_ms", static_cast<int>(installMs));
 }
 
-TEST_F(Launcher, ProfileNotWrittenForANewBoardAndBothInstallersRunWithBoth) {
-    // New board (IsOldBoard 0): bit 18 of the wiring word decides, and it is clear.
-    ASSERT_TRUE(e2e::SetDword(HKEY_CURRENT_USER, kAppletKey, L"Do Not Use", 1));
-    ASSERT_TRUE(e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"IsOldBoard", 0));
-    ASSERT_TRUE(e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"GPIO", 0x40));
+TEST_F(Launcher, TheSwitchesChooseTheInstallersAndTheUtilityFolderAndANewBoardGetsNoProfile) {
+    const struct {
+        const wchar_t* args;
+        std::vector<std::string> installers;  // started after the driver installer
+        const wchar_t* utility;               // where RC.dat and the applet are copied from
+    } cases[] = {
+        // The Lumora installer, watched, then the Harlo installer once the wizard has gone.
+        {L"/both", {"Lumora\\setup.exe", "Harlo\\setup.exe"}, L"\\Tessly\\Utility"},
+        {L"/Harlo", {"Harlo\\setup.exe"}, L"\\Harlo\\BorrinUtility"},
+    };
+    // The media builder marks the Harlo line's copies, so that the two sources can be told apart.
+    ASSERT_NE(e2e::ReadFile(kMedia + L"\\Harlo\\BorrinUtility\\RC.dat"), e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\RC.dat"));
+    ASSERT_NE(e2e::ReadFile(kMedia + L"\\Harlo\\BorrinUtility\\Pelkora.ex_"),
+              e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\Pelkora.ex_"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.args));
+        CleanUp();
+        // New board (IsOldBoard 0): bit 18 of the wiring word decides, and it is clear.
+        ASSERT_TRUE(e2e::SetDword(HKEY_CURRENT_USER, kAppletKey, L"Do Not Use", 1));
+        ASSERT_TRUE(e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"IsOldBoard", 0));
+        ASSERT_TRUE(e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"GPIO", 0x40));
 
-    e2e::Process launcher = StartLauncher(L"/both");
-    ASSERT_TRUE(launcher.started());
-    HWND prompt = nullptr;
-    ASSERT_TRUE(e2e::WaitFor([&] { return (prompt = e2e::FindTitle(kRestartTitle)) != nullptr; }, kInstallLimitMs));
-    ASSERT_TRUE(AnswerRestartNo(prompt));
-    ASSERT_TRUE(e2e::WaitFor([&] { return launcher.WaitExit(0); }, 60000));
+        e2e::Process launcher = StartLauncher(c.args);
+        ASSERT_TRUE(launcher.started());
+        HWND prompt = nullptr;
+        ASSERT_TRUE(e2e::WaitFor([&] { return (prompt = e2e::FindTitle(kRestartTitle)) != nullptr; }, kInstallLimitMs));
+        ASSERT_TRUE(AnswerRestartNo(prompt));
+        ASSERT_TRUE(e2e::WaitFor([&] { return launcher.WaitExit(0); }, 60000));
 
-    // The Lumora installer, watched, then the Harlo installer once the wizard has gone.
-    const std::vector<LogEntry> log = ReadLog(kLog);
-    const std::vector<LogEntry> starts = Events(log, "START");
-    ASSERT_GE(starts.size(), 3u);
-    EXPECT_EQ(starts[0].name, "Tessly\\Driver\\Drivloom.exe");
-    EXPECT_EQ(starts[1].name, "Lumora\\setup.exe");
-    EXPECT_EQ(starts[2].name, "Harlo\\setup.exe");
-    const std::vector<LogEntry> hides = Events(log, "HIDE", "Lumora\\setup.exe");
-    ASSERT_FALSE(hides.empty());
-    EXPECT_GE(starts[2].ms, hides.back().ms + 1900);
+        const std::vector<LogEntry> log = ReadLog(kLog);
+        const std::vector<LogEntry> starts = Events(log, "START");
+        std::vector<std::string> expected = {"Tessly\\Driver\\Drivloom.exe"};
+        expected.insert(expected.end(), c.installers.begin(), c.installers.end());
+        expected.push_back("WMF\\wmfdist11.exe");
+        ASSERT_GE(starts.size(), expected.size());
+        EXPECT_EQ(Names(std::vector<LogEntry>(starts.begin(), starts.begin() + expected.size())), expected);
+        const std::vector<LogEntry> hides = Events(log, "HIDE", "Lumora\\setup.exe");
+        if (c.installers.size() == 2) {
+            ASSERT_FALSE(hides.empty());
+            EXPECT_GE(starts[2].ms, hides.back().ms + 1900);
+        } else {
+            EXPECT_TRUE(hides.empty());
+        }
 
-    EXPECT_FALSE(e2e::ValueExists(HKEY_CURRENT_USER, kAppletKey, L"Do Not Use"));
-    EXPECT_FALSE(e2e::ValueExists(HKEY_CURRENT_USER, kAppletKey, L"Profile"));
-    EXPECT_EQ(e2e::ReadFile(windir_ + L"\\MyInstall\\RC.reg"), e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\RC.dat"));
-    EXPECT_TRUE(e2e::WaitFor([] { return e2e::FindTitle(kAppletTitle) != nullptr; }, 60000));
+        const std::wstring utility = kMedia + c.utility;
+        EXPECT_EQ(e2e::ReadFile(windir_ + L"\\MyInstall\\RC.reg"), e2e::ReadFile(utility + L"\\RC.dat"));
+        EXPECT_EQ(e2e::ReadFile(windir_ + L"\\Pelkora.exe"), e2e::ReadFile(utility + L"\\Pelkora.ex_"));
+        // Both lines take the TSS script and the device monitor from Tessly\Utility.
+        EXPECT_EQ(e2e::ReadFile(windir_ + L"\\MyInstall\\TSS.reg"), e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\TSS.dat"));
+        EXPECT_EQ(e2e::ReadFile(windir_ + L"\\Pelkwatch.exe"), e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\Pelkwatch.ex_"));
+        EXPECT_FALSE(e2e::ValueExists(HKEY_CURRENT_USER, kAppletKey, L"Do Not Use"));
+        EXPECT_FALSE(e2e::ValueExists(HKEY_CURRENT_USER, kAppletKey, L"Profile"));
+        EXPECT_TRUE(e2e::WaitFor([] { return e2e::FindTitle(kAppletTitle) != nullptr; }, 60000));
+    }
 }
 
 TEST_F(Launcher, GuardMessageWhenTheWizardIsAlreadyOpen) {
