@@ -56,8 +56,8 @@ int main(int argc, char** argv) {
         say("setup.exe did not start");
         return 1;
     }
-    HWND prompt = nullptr;
-    if (!e2e::WaitFor([&] { return (prompt = e2e::FindTitle(kRestartTitle)) != nullptr; }, 600000)) {
+    HWND prompt = WaitForRestartPrompt(600000);
+    if (!prompt) {
         say("no restart prompt within 10 minutes");
         launcher.Kill();
         return 1;

@@ -109,6 +109,18 @@ inline std::vector<std::wstring> ChildTexts(HWND parent) {
     return out;
 }
 
+// The restart prompt, once it is ready: it is found by its title as soon as it exists, before its
+// controls and its initialisation (which preselects "Yes", radio 1001); clicked earlier, "No"
+// could be undone by that initialisation. Null when it is not ready within the limit.
+inline HWND WaitForRestartPrompt(DWORD limitMs) {
+    HWND prompt = nullptr;
+    auto ready = [&] {
+        prompt = e2e::FindTitle(kRestartTitle);
+        return prompt && SendDlgItemMessageW(prompt, 1001, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    };
+    return e2e::WaitFor(ready, limitMs) ? prompt : nullptr;
+}
+
 // "No, I will restart Windows latter." and then OK, clicked as a user would.
 inline bool AnswerRestartNo(HWND dialog) {
     HWND later = GetDlgItem(dialog, 1002);
