@@ -401,7 +401,8 @@ TEST_F(Launcher, GuardMessageWhenTheWizardIsAlreadyOpen) {
     e2e::Process launcher = StartLauncher();
     ASSERT_TRUE(launcher.started());
     HWND box = nullptr;
-    ASSERT_TRUE(e2e::WaitFor([&] { return (box = FindWindowW(L"#32770", L"Setup")) != nullptr; }, 60000));
+    // Shown only once its texts are in place: found by its class and title before that.
+    ASSERT_TRUE(e2e::WaitFor([&] { return (box = FindWindowW(L"#32770", L"Setup")) && IsWindowVisible(box); }, 60000));
     HWND frame = e2e::FindTitle(kFrameTitle);
     EXPECT_NE(frame, nullptr);
     EXPECT_EQ(GetWindow(box, GW_OWNER), frame);
@@ -449,7 +450,8 @@ TEST_F(Launcher, ShowsSetupBinFromTheCurrentDirectoryInPlaceOfTheBuiltInPicture)
     e2e::Process launcher = e2e::Start(L"\"" + kLauncher + L"\"", dir);
     ASSERT_TRUE(launcher.started());
     HWND box = nullptr;
-    ASSERT_TRUE(e2e::WaitFor([&] { return (box = FindWindowW(L"#32770", L"Setup")) != nullptr; }, 60000));
+    // Shown only once its texts are in place: found by its class and title before that.
+    ASSERT_TRUE(e2e::WaitFor([&] { return (box = FindWindowW(L"#32770", L"Setup")) && IsWindowVisible(box); }, 60000));
     HWND frame = e2e::FindTitle(kFrameTitle);
     ASSERT_NE(frame, nullptr);
     // Scaled to the window: source x = client x * 1024 / window width.
