@@ -80,34 +80,9 @@ COLORREF BuiltInSkinPixel(int x, int y) {
 }
 
 // The screen's pixels in a box of a window's client area, 0x00RRGGBB, row by row.
-std::vector<DWORD> ClientPixels(HWND window, const RECT& box) {
-    const int width = box.right - box.left, height = box.bottom - box.top;
-    POINT origin{box.left, box.top};
-    ClientToScreen(window, &origin);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    std::vector<DWORD> pixels;
-    if (bitmap && bits) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
-        GdiFlush();
-        const auto* p = static_cast<const DWORD*>(bits);
-        pixels.assign(p, p + static_cast<size_t>(width) * height);
-        for (auto& c : pixels) c &= 0xFFFFFF;
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
+std::vector<std::uint32_t> ClientPixels(HWND window, RECT box) {
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&box), 2);
+    return e2e::ScreenPixels(box);
 }
 
 // Where white ink lies in the top-left corner of the setup window, whose built-in picture has no
@@ -118,11 +93,11 @@ struct Ink {
 };
 Ink TitleInk(HWND frame) {
     const RECT box{0, 0, 480, 64};
-    const std::vector<DWORD> pixels = ClientPixels(frame, box);
+    const std::vector<std::uint32_t> pixels = ClientPixels(frame, box);
     Ink ink;
     for (int y = 0; y < box.bottom && !pixels.empty(); ++y)
         for (int x = 0; x < box.right; ++x) {
-            const DWORD c = pixels[static_cast<size_t>(y) * box.right + x];
+            const std::uint32_t c = pixels[static_cast<size_t>(y) * box.right + x];
             if (c == 0xFFFFFF) ++ink.white;
             if (((c >> 16) & 0xFF) < 0xE0 || ((c >> 8) & 0xFF) < 0xE0 || (c & 0xFF) < 0xE0) continue;
             if (ink.left < 0 || x < ink.left) ink.left = x;
@@ -136,7 +111,7 @@ bool Drawn(HWND control) {
     RECT r;
     GetClientRect(control, &r);
     int dark = 0;
-    for (DWORD c : ClientPixels(control, r))
+    for (std::uint32_t c : ClientPixels(control, r))
         dark += ((c >> 16) & 0xFF) < 0x50 && ((c >> 8) & 0xFF) < 0x50 && (c & 0xFF) < 0x50;
     return dark > 10;
 }
