@@ -135,7 +135,8 @@ struct Processes {
     virtual std::uint32_t Wait(Handle process, std::uint32_t timeoutMs) = 0;
     virtual void Close(Handle process) = 0;  // closes the process and the thread handle
     virtual void Sleep(std::uint32_t ms) = 0;
-    // GetModuleFileNameW(no module) into a buffer of `capacity` units; empty on failure.
+    // GetModuleFileNameW(no module) into a buffer of `capacity` units; empty on failure and when
+    // the path does not fit with its terminator (the call would have cut it short).
     virtual std::u16string ModuleFileName(std::uint32_t capacity) = 0;
 };
 

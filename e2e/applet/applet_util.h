@@ -180,27 +180,7 @@ inline Pixels GrabScreen(const RECT& box) {
     Pixels pixels;
     pixels.width = box.right - box.left;
     pixels.height = box.bottom - box.top;
-    if (pixels.width <= 0 || pixels.height <= 0) return pixels;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = pixels.width;
-    info.bmiHeader.biHeight = -pixels.height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, pixels.width, pixels.height, screen, box.left, box.top, SRCCOPY);
-    GdiFlush();
-    const auto* p = static_cast<const std::uint32_t*>(bits);
-    pixels.rgb.assign(p, p + static_cast<std::size_t>(pixels.width) * pixels.height);
-    for (auto& v : pixels.rgb) v &= 0xFFFFFF;
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    pixels.rgb = e2e::ScreenPixels(box);
     return pixels;
 }
 

@@ -125,6 +125,35 @@ std::wstring FromUnix(const std::string& path) {
     return result;
 }
 
+std::vector<std::uint32_t> ScreenPixels(const RECT& box) {
+    const int width = box.right - box.left, height = box.bottom - box.top;
+    std::vector<std::uint32_t> pixels;
+    if (width <= 0 || height <= 0) return pixels;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, box.left, box.top, SRCCOPY);
+        GdiFlush();
+        const auto* p = static_cast<const std::uint32_t*>(bits);
+        pixels.assign(p, p + static_cast<std::size_t>(width) * height);
+        for (auto& v : pixels) v &= 0xFFFFFF;
+        SelectObject(memory, old);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
 bool SaveScreenshot(const std::wstring& name) {
     const char* dir = std::getenv("SCREENSHOT_DIR");
     if (!dir || !*dir) return false;

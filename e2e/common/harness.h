@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -53,6 +54,10 @@ void Pump(DWORD ms);
 std::vector<HWND> TopLevelWindows(DWORD processId);
 HWND FindTitle(const std::wstring& title);
 std::wstring WindowText(HWND window);
+
+// The screen's pixels inside a rectangle (screen coordinates), 0x00RRGGBB, row by row; empty when
+// the rectangle is empty or cannot be read.
+std::vector<std::uint32_t> ScreenPixels(const RECT& box);
 
 // Saves the whole screen as <name>.bmp in the folder named by SCREENSHOT_DIR (a Unix or Windows
 // path); scripts/test.sh turns them into PNG files in screenshots/. Returns false on failure.

@@ -109,6 +109,18 @@ inline std::vector<std::wstring> ChildTexts(HWND parent) {
     return out;
 }
 
+// The restart prompt, once it is ready: it is found by its title as soon as it exists, before its
+// controls and its initialisation (which preselects "Yes", radio 1001); clicked earlier, "No"
+// could be undone by that initialisation. Null when it is not ready within the limit.
+inline HWND WaitForRestartPrompt(DWORD limitMs) {
+    HWND prompt = nullptr;
+    auto ready = [&] {
+        prompt = e2e::FindTitle(kRestartTitle);
+        return prompt && SendDlgItemMessageW(prompt, 1001, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    };
+    return e2e::WaitFor(ready, limitMs) ? prompt : nullptr;
+}
+
 // "No, I will restart Windows latter." and then OK, clicked as a user would.
 inline bool AnswerRestartNo(HWND dialog) {
     HWND later = GetDlgItem(dialog, 1002);
@@ -117,23 +129,6 @@ inline bool AnswerRestartNo(HWND dialog) {
     if (SendMessageW(later, BM_GETCHECK, 0, 0) != BST_CHECKED) return false;
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
     return true;
-}
-
-// The platform version as the launcher takes it: product version of the system's VERSION.DLL.
-inline DWORD PlatformVersion() {
-    char sys[MAX_PATH] = {};
-    GetSystemDirectoryA(sys, MAX_PATH);
-    const std::string path = std::string(sys) + "\\VERSION.DLL";
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    if (!size) return 0;
-    std::vector<char> block(size);
-    void* fixed = nullptr;
-    UINT len = 0;
-    if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data()) ||
-        !VerQueryValueA(block.data(), "\\", &fixed, &len) || !len)
-        return 0;
-    return static_cast<VS_FIXEDFILEINFO*>(fixed)->dwProductVersionMS;
 }
 
 }  // namespace launcher_run

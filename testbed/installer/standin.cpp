@@ -2,8 +2,8 @@
 // what it does is set per name in the media's standin.ini (section = path relative to the media root):
 //   Mode=exit   end at once (default, also without an ini)
 //   Mode=flash  show a window titled Title for ShowMs, hide it for GapMs, Shows times, then end;
-//               Detach=1 first hands the windows to a copy of itself and ends, as a wizard that
-//               outlives its bootstrapper does
+//               Detach=1 first hands the windows to a copy of itself and ends once the copy's
+//               first window is there, as a wizard that outlives its bootstrapper does
 //   Mode=stay   show a window titled Title until it is closed
 #include <windows.h>
 #include <string>
@@ -71,7 +71,27 @@ HWND ShowTitled(const std::string& title) {
     return hwnd;
 }
 
-bool Detach() {
+struct WindowSearch {
+    DWORD process;
+    const std::string* title;
+    bool found;
+};
+
+BOOL CALLBACK FindTitledWindowOf(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    char text[256] = {};
+    GetWindowTextA(hwnd, text, sizeof text);
+    if (owner == search->process && *search->title == text) search->found = true;
+    return !search->found;
+}
+
+// Starts a copy of itself that shows the windows, and returns once the copy's first window exists
+// (or the copy has ended, or a minute has passed): a watcher that waits for this bootstrapper to
+// become idle or to end then finds the wizard's window at once, however slowly the copy started.
+// The wait reads no message queue of its own, which would count as becoming idle.
+bool Detach(const std::string& title) {
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string cmd = std::string("\"") + self + "\"" + kDetachedSwitch;
@@ -80,6 +100,10 @@ bool Detach() {
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
     CloseHandle(pi.hThread);
+    WindowSearch search{pi.dwProcessId, &title, false};
+    const DWORD started = GetTickCount();
+    while (!search.found && GetTickCount() - started < 60000 && WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT)
+        EnumWindows(FindTitledWindowOf, reinterpret_cast<LPARAM>(&search));
     CloseHandle(pi.hProcess);
     return true;
 }
@@ -112,7 +136,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
         RegisterClassA(&wc);
     }
     if (mode == "flash") {
-        if (!detached && g_config.GetInt(section, "Detach", 0) && Detach()) {
+        if (!detached && g_config.GetInt(section, "Detach", 0) && Detach(title)) {
             standin::Log(g_config, "END", "detached");
             return 0;
         }

@@ -48,6 +48,11 @@ put "$here/TSS.dat"     "Tessly/Utility/TSS.dat"
 put "$devmon"           "Tessly/Utility/Pelkwatch.ex_"
 put "$applet"           "Harlo/BorrinUtility/Pelkora.ex_"
 put "$rc_dat"           "Harlo/BorrinUtility/RC.dat"
+# The Harlo line's copies carry a mark of their own (bytes after the image, which the loader
+# ignores; one more value in the script), so that a test can tell which line was installed.
+printf 'Harlo\\BorrinUtility' >>"$out/Harlo/BorrinUtility/Pelkora.ex_"
+printf '[HKEY_CURRENT_USER\\SOFTWARE\\Orvane\\TV Card Remote Control Applet\\1.0]\r\n"Media"="Harlo\\\\BorrinUtility"\r\n\r\n' \
+  >>"$out/Harlo/BorrinUtility/RC.dat"
 put "$standin"          "WMF/wmfdist11.exe"
 put "$standin"          "MP10/mp10setup.exe"
 put "$standin"          "MP10/windowsmedia10-kb905592-x86-intl.exe"

@@ -9,7 +9,7 @@
 // stopped responding. --times (or the variable TVAPP_TIMES) ends every line with " t=<decimal>",
 // the system time of its arrival in 100 ns units (the clock of GetSystemTimePreciseAsFileTime),
 // for latency measurements. Lines:
-//   START pid=<decimal>
+//   START pid=<decimal> tick=<GetTickCount() in decimal, when the program began>
 //   WM_KEYDOWN wParam=0x<hex> lParam=0x<hex>     (likewise WM_KEYUP, WM_CHAR, WM_CLOSE)
 #include <windows.h>
 #include <shellapi.h>
@@ -98,8 +98,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     if (!logPath.empty())
         g_log = CreateFileW(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    char start[48];
-    std::snprintf(start, sizeof start, "START pid=%lu", GetCurrentProcessId());
+    char start[64];
+    std::snprintf(start, sizeof start, "START pid=%lu tick=%lu", GetCurrentProcessId(), GetTickCount());
     Log(start);
 
     WNDCLASSEXW wc{};

@@ -22,29 +22,36 @@ struct Gpio : ::testing::Test, RunningApplet {
     }
 };
 
-TEST_F(Gpio, SetupSequenceOnTheNewBoard) {
-    SetTuner(f.registry, 0x7134, 0, 0x4000);
-    f.devices.card.outputs = 0x8000;  // pin 15 high, no key: S = 0xC000
-    ASSERT_TRUE(Start());
-    EXPECT_EQ(SetupAtNextOpen(), (std::vector<GpioCall>{W(0x1B0, 0xE08000), W(0x1B0, 0x80E08000), R(0x1B4),
-                                                        W(0x1B4, 0x0), W(0x1B4, 0x8000)}));
-    EXPECT_EQ(f.devices.dirtyRecords, 0);
-}
-
-TEST_F(Gpio, SetupSequenceOnTheOldBoard) {
-    SetTuner(f.registry, 0x7130, 1, 0x4000);
-    f.devices.card.outputs = 0x1A8087;  // every output pin high: S = 0x1AC087
-    ASSERT_TRUE(Start());
-    // Pins 0, 1 and 2 are driven low by both acknowledge writes; pin 15 pulses.
-    EXPECT_EQ(SetupAtNextOpen(), (std::vector<GpioCall>{W(0x1B0, 0x1A8087), W(0x1B0, 0x801A8087), R(0x1B4),
-                                                        W(0x1B4, 0x1A0080), W(0x1B4, 0x1A8080)}));
-}
-
-TEST_F(Gpio, IsOldBoardMissingFromTheStartMeansTheNewBoard) {
-    SetTuner(f.registry, 0x7134, 0, 0x4000);
-    f.registry.RemoveValue(RegRoot::LocalMachine, kTunerKeyPath, u"IsOldBoard");
-    ASSERT_TRUE(Start());
-    EXPECT_EQ(SetupAtNextOpen(), Cycle(kNew, 0x4000));
+TEST(GpioSetup, FiveRequestsWithTheMasksOfTheBoard) {
+    struct Case {
+        const char* name;
+        std::uint32_t isOldBoard;
+        bool isOldBoardStored;
+        std::uint32_t outputs;
+        std::vector<GpioCall> trace;
+    };
+    const Case cases[] = {
+        // Pin 15 high, no key: S = 0xC000.
+        {"new board", 0, true, 0x8000,
+         {W(0x1B0, 0xE08000), W(0x1B0, 0x80E08000), R(0x1B4), W(0x1B4, 0x0), W(0x1B4, 0x8000)}},
+        // Every output pin high: S = 0x1AC087; pins 0, 1 and 2 are driven low by both acknowledge
+        // writes, pin 15 pulses.
+        {"old board", 1, true, 0x1A8087,
+         {W(0x1B0, 0x1A8087), W(0x1B0, 0x801A8087), R(0x1B4), W(0x1B4, 0x1A0080), W(0x1B4, 0x1A8080)}},
+        {"IsOldBoard missing from the start: the new board", 1, false, 0, Cycle(kNew, 0x4000)},
+    };
+    for (const Case& c : cases) {
+        RunningApplet a;
+        SetTuner(a.f.registry, 0x7134, c.isOldBoard, 0x4000);
+        if (!c.isOldBoardStored) a.f.registry.RemoveValue(RegRoot::LocalMachine, kTunerKeyPath, u"IsOldBoard");
+        a.f.devices.AddInterface(kCardPath);
+        a.f.devices.card.outputs = c.outputs;
+        ASSERT_TRUE(a.Start());
+        a.Check();
+        EXPECT_NE(a.frame().device(), 0u) << c.name;
+        EXPECT_EQ(a.f.devices.trace, c.trace) << c.name;
+        EXPECT_EQ(a.f.devices.dirtyRecords, 0) << c.name;
+    }
 }
 
 TEST_F(Gpio, IsOldBoardMissingLaterKeepsTheOldBoard) {

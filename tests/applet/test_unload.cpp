@@ -22,6 +22,8 @@ TEST(Autostart, WrittenAtEveryStartQuotedOnlyWithBlanks) {
     const std::pair<std::u16string, std::u16string> cases[] = {
         {u"C:\\Windows\\Ravlet.exe", u"C:\\Windows\\Ravlet.exe"},
         {u"C:\\Program Files\\Tv Card\\Ravlet.exe", u"\"C:\\Program Files\\Tv Card\\Ravlet.exe\""},
+        // 259 units and the terminator fill the buffer exactly.
+        {u"C:\\" + std::u16string(245, u'x') + u"\\Ravlet.exe", u"C:\\" + std::u16string(245, u'x') + u"\\Ravlet.exe"},
     };
     for (const auto& [module, stored] : cases) {
         RunningApplet a;
@@ -37,14 +39,21 @@ TEST(Autostart, WrittenAtEveryStartQuotedOnlyWithBlanks) {
     }
 }
 
-TEST(Autostart, RunKeyNotWritableOrMissingWritesNothingAndTheStartGoesOn) {
-    for (bool missing : {false, true}) {
+TEST(Autostart, NothingWrittenWhenTheRunKeyIsNotWritableOrMissingOrThePathDoesNotFit) {
+    enum Case { ReadOnlyKey, NoKey, PathTooLong };
+    for (Case c : {ReadOnlyKey, NoKey, PathTooLong}) {
         RunningApplet a;
-        if (!missing) a.f.registry.SetAllowedAccess(RegRoot::LocalMachine, kRunKeyPath, win::kKeyRead);
-        ASSERT_TRUE(a.Start());
-        EXPECT_FALSE(a.f.registry.GetValue(RegRoot::LocalMachine, kRunKeyPath, kRunValue));
-        EXPECT_EQ(a.f.registry.HasKey(RegRoot::LocalMachine, kRunKeyPath), !missing);
-        EXPECT_TRUE(a.f.windows.Running(kPresenceTimer));
+        if (c == ReadOnlyKey) a.f.registry.SetAllowedAccess(RegRoot::LocalMachine, kRunKeyPath, win::kKeyRead);
+        if (c == PathTooLong) {
+            a.f.registry.CreateKey(RegRoot::LocalMachine, kRunKeyPath);
+            // 260 units leave no room for the terminator: cut short, the path would start nothing.
+            a.f.processes.modulePath = u"C:\\" + std::u16string(246, u'x') + u"\\Ravlet.exe";
+            ASSERT_EQ(a.f.processes.modulePath.size(), 260u);
+        }
+        ASSERT_TRUE(a.Start()) << c;
+        EXPECT_FALSE(a.f.registry.GetValue(RegRoot::LocalMachine, kRunKeyPath, kRunValue)) << c;
+        EXPECT_EQ(a.f.registry.HasKey(RegRoot::LocalMachine, kRunKeyPath), c != NoKey);
+        EXPECT_TRUE(a.f.windows.Running(kPresenceTimer)) << c;
     }
 }
 
@@ -139,13 +148,6 @@ TEST_F(Unload, RunKeyNotWritableStillMarksDoNotUse) {
     Choose({1008}, win::kIdOk);
     EXPECT_TRUE(RunValuePresent());
     EXPECT_EQ(f.registry.GetDword(RegRoot::CurrentUser, kAppletKeyPath, u"Do Not Use"), 1u);
-}
-
-TEST_F(Unload, TimersRunWhileTheDialogIsOpen) {
-    f.dialogs.whileOpen = [&] { RunFor(2000); };
-    const int checks = f.windows.Ticks(kPresenceTimer);
-    Choose({}, win::kIdCancel);
-    EXPECT_EQ(f.windows.Ticks(kPresenceTimer), checks + 1);
 }
 
 }  // namespace

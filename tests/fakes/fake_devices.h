@@ -142,13 +142,14 @@ public:
                 break;
             }
         for (auto& d : devices_)
-            if (d.second == path) d.second.clear();
+            if (d.second.interfacePath == path) d.second.gone = true;
     }
     std::size_t OpenSets() const { return sets_.size(); }
     std::size_t OpenDevices() const { return devices_.size(); }
+    // The path exactly as OpenDevice was given it for this handle.
     std::u16string OpenedPath(Handle h) const {
         auto it = devices_.find(h);
-        return it == devices_.end() ? u"" : it->second;
+        return it == devices_.end() ? u"" : it->second.givenPath;
     }
 
     // --- CaptureDevices ---------------------------------------------------------------------
@@ -177,10 +178,11 @@ public:
     Handle OpenDevice(const std::u16string& path) override {
         openAttempts.push_back(path);
         Log("dev.open " + N(path));
+        // Device paths name their device whatever the letter case, as CreateFileW treats them.
         for (const auto& i : interfaces)
             if (EqualNoCase(i.path, path) && !i.openFails) {
                 Handle h = nextDevice_++;
-                devices_[h] = i.path;
+                devices_[h] = {path, i.path, false};
                 ++devicesOpened;
                 return h;
             }
@@ -191,7 +193,7 @@ public:
         if (record->reserved0 || record->reserved3 || record->reserved4) ++dirtyRecords;
         *returned = 0;
         auto it = devices_.find(device);
-        if (requestsFail || it == devices_.end() || it->second.empty()) return false;
+        if (requestsFail || it == devices_.end() || it->second.gone) return false;
         GPIO_REQUEST answer = *record;
         if (code == kIoctlWrite) {
             card.Write(record->offset, record->value);
@@ -217,8 +219,13 @@ private:
     void Log(const std::string& s) {
         if (journal) journal->add(s);
     }
+    struct OpenedDevice {
+        std::u16string givenPath;      // as OpenDevice received it
+        std::u16string interfacePath;  // the interface it reached
+        bool gone;                     // the interface went away: the handle stops working
+    };
     std::set<Handle> sets_;
-    std::map<Handle, std::u16string> devices_;  // empty path: the interface went away
+    std::map<Handle, OpenedDevice> devices_;
     Handle nextSet_ = 0x2000, nextDevice_ = 0x3000;
 };
 

@@ -1,5 +1,6 @@
 // Runs the modal dialogs without a screen: initialisation on recording controls, scripted clicks,
-// then OK (CUnload::OnOK runs, as the dialog's OK handler) or Cancel.
+// then OK (CUnload::OnOK runs, as the dialog's OK handler) or Cancel. The timers that the real
+// modal loop goes on dispatching are the system's doing, not the applet's: no fake runs them here.
 #pragma once
 
 #include <functional>
@@ -33,7 +34,6 @@ public:
     Journal* journal = nullptr;
     std::vector<std::uint32_t> clicks;     // radio clicks applied after initialisation
     std::int32_t result = win::kIdOk;      // how the dialog ends
-    std::function<void()> whileOpen;       // runs after the clicks, before the dialog ends
     int remoteRuns = 0, unloadRuns = 0;
     FakeDialogControls controls;           // controls of the last dialog run
     bool initResult = false;               // what the last CRemote::OnInitDialog returned
@@ -65,7 +65,6 @@ private:
             controls.Click(id);
             radio(id);
         }
-        if (whileOpen) whileOpen();
     }
 };
 

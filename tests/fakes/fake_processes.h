@@ -64,11 +64,12 @@ public:
         Log("proc.sleep " + std::to_string(ms));
         clock_.now += ms;
     }
-    // As GetModuleFileNameW: a path that does not fit is cut to capacity - 1 units.
+    // As the adapter reports GetModuleFileNameW: a path that does not fit the buffer with its
+    // terminator (the call cut it short) comes back as no path at all.
     std::u16string ModuleFileName(std::uint32_t capacity) override {
         moduleCapacities.push_back(capacity);
-        if (capacity == 0) return u"";
-        return modulePath.substr(0, capacity - 1);
+        if (modulePath.size() >= capacity) return u"";
+        return modulePath;
     }
     int badCloses = 0;
 

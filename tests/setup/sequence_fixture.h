@@ -1,5 +1,6 @@
 // A setup window on the fake world that runs the whole installation: the preparation on the
-// "GUI thread", then the worker synchronously; the watch ticks while the worker waits on its event.
+// "GUI thread", then the worker synchronously; the GUI thread takes its turn (posted messages,
+// the watch's ticks) while the worker waits on the watch's event.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -26,10 +27,17 @@ protected:
         frame->Context().both = both;
         world->frame = frame.get();
         frame->OnCreate(fake::kFrameWindow);
-        world->whileEventWaits = [this] { frame->OnTimer(kWatchTimer); };
+        // While the worker waits on the watch's event, the GUI thread takes its posted messages
+        // and the ticks of timer 200, if that timer runs.
+        world->whileEventWaits = [this] {
+            world->DeliverPosted();
+            if (world->timerRunning(kWatchTimer)) world->OnGuiThread([this] { frame->OnTimer(kWatchTimer); });
+        };
         world->trace.clear();
         frame->OnTimer(kStartTimer);
+        world->onGuiThread = false;
         if (world->workerStarted) frame->RunWorker();
+        world->onGuiThread = true;
         EXPECT_EQ(world->errors, 0);
         return world->trace;
     }

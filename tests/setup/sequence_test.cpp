@@ -135,6 +135,7 @@ Trace End() {
         R"(SetCheck(1001, 1))",
         R"(ExitWindowsEx(2, 0))",
         R"(PostMessage(frame, 0x10))",
+        R"(KillTimer(frame, 200))",  // the close handler, on the GUI thread
     };
 }
 
@@ -146,28 +147,23 @@ Trace Redist(const Trace& wmf) {
     return all;
 }
 
-TEST_F(SequenceTest, NoSwitchOnPlatform51RunsTheLumoraLineAndEveryRedistributable) {
-    EXPECT_TRACE(Run(), Cat({Preparation(), Installer("Lumora"), Scripts(kTessly),
-                          WaitInstaller("Lumora"), Profile(), Applet(kTessly), RedistBelowSix(),
-                          End()}));
-    EXPECT_EQ(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Do Not Use"), nullptr);
-    ASSERT_NE(world->Find(RegRoot::LocalMachine, fake::kTunerKey, "HarloMode"), nullptr);
-    EXPECT_EQ(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Profile"), nullptr);
-    EXPECT_TRUE(frame->OnQueryEndSession());
-}
-
-TEST_F(SequenceTest, PlatformZeroCountsAsBelowSix) {
-    world->platform = 0;
-    EXPECT_TRACE(Run(), Cat({Preparation(), Installer("Lumora"), Scripts(kTessly),
-                          WaitInstaller("Lumora"), Profile(), Applet(kTessly), RedistBelowSix(),
-                          End()}));
-}
-
-TEST_F(SequenceTest, Platform60SkipsTheOlderRedistributables) {
-    world->platform = 0x00060000;
-    EXPECT_TRACE(Run(), Cat({Preparation(), Installer("Lumora"), Scripts(kTessly),
-                          WaitInstaller("Lumora"), Profile(), Applet(kTessly), Hotfix(),
-                          {"BringWindowToTop(frame)"}, End()}));
+TEST_F(SequenceTest, NoSwitchRunsTheLumoraLineAndThePlatformDecidesTheOlderRedistributables) {
+    const struct {
+        std::uint32_t platform;
+        bool belowSix;
+    } cases[] = {{0x00050001, true}, {0, true}, {0x0005FFFF, true}, {0x00060000, false}, {0x000A0000, false}};
+    for (const auto& c : cases) {
+        Fresh();
+        world->platform = c.platform;
+        const Trace redist = c.belowSix ? RedistBelowSix() : Cat({Hotfix(), {"BringWindowToTop(frame)"}});
+        EXPECT_TRACE(Run(), Cat({Preparation(), Installer("Lumora"), Scripts(kTessly), WaitInstaller("Lumora"),
+                                 Profile(), Applet(kTessly), redist, End()}))
+            << std::hex << c.platform;
+        EXPECT_EQ(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Do Not Use"), nullptr);
+        EXPECT_NE(world->Find(RegRoot::LocalMachine, fake::kTunerKey, "HarloMode"), nullptr);
+        EXPECT_EQ(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Profile"), nullptr);
+        EXPECT_TRUE(frame->OnQueryEndSession());
+    }
 }
 
 TEST_F(SequenceTest, HarloTakesTheHarloInstallerScriptAndApplet) {
@@ -360,6 +356,33 @@ TEST_F(SequenceTest, ProfileBitWritesRC28KeysIntoAnExistingAppletKey) {
               (Trace{"OpenKey(HKCU Applet, 0xF003F) fails", "OpenKey(HKCU Applet, 0xF003F) fails"}));
 }
 
+TEST_F(SequenceTest, RegistryRefusalsSkipOnlyTheirOwnSteps) {
+    // The tuner key cannot be created (no "HarloMode", and no receiver profile later); or the
+    // launcher runs without administrator rights, so every machine-wide key it opens or creates
+    // for writing is refused: the Intercast conflict is not seen and the profile bit is not read.
+    Trace prep = Preparation();
+    prep.erase(prep.begin() + 6, prep.begin() + 9);
+    prep.insert(prep.begin() + 6, "CreateKey(HKLM Tunvex, 0, 0xF003F) fails");
+    const Trace expected = Cat({prep, Installer("Lumora"), Scripts(kTessly), WaitInstaller("Lumora"),
+                                {"Sleep(1000)", "OpenKey(HKLM Tunvex, 0xF003F) fails"}, Applet(kTessly),
+                                RedistBelowSix(), End()});
+    for (bool administrator : {true, false}) {
+        Fresh(false);
+        world->SetDword(RegRoot::CurrentUser, fake::kAppletKey, "Do Not Use", 1);
+        if (administrator) {
+            world->uncreatableKeys.insert(std::string("HKLM\\") + fake::kTunerKey);
+        } else {
+            world->administrator = false;
+            world->SetDword(RegRoot::LocalMachine, fake::kTunerKey, "GPIO", 0x40);  // profile bit 1
+            world->SetText(RegRoot::LocalMachine, fake::kIntercastKey, "Capture Description", "SAA7130");
+        }
+        EXPECT_TRACE(Run(), expected) << (administrator ? "no tuner key" : "no administrator");
+        EXPECT_EQ(world->Find(RegRoot::LocalMachine, fake::kTunerKey, "HarloMode"), nullptr);
+        EXPECT_EQ(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Profile"), nullptr);
+        EXPECT_EQ(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Do Not Use"), nullptr);
+    }
+}
+
 TEST_F(SequenceTest, RunningAppletAndDeviceMonitorAreClosedByTitle) {
     const struct {
         std::vector<const char*> titles;
@@ -389,7 +412,7 @@ TEST_F(SequenceTest, WithoutTheWatchEventTheSequenceGoesOnUnwatched) {
     world->eventCreates = false;
     Run();
     EXPECT_TRACE(Only(world->trace, {"CreateEvent", "PostMessage", "SetTimer", "WaitFor(E", "KillTimer(frame, 200"}),
-              (Trace{"CreateEvent(manual, unset) fails", "PostMessage(frame, 0x10)"}));
+              (Trace{"CreateEvent(manual, unset) fails", "PostMessage(frame, 0x10)", "KillTimer(frame, 200)"}));
 }
 
 TEST_F(SequenceTest, WorkerThatCannotStartEndsTheLauncher) {

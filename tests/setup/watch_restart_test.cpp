@@ -69,7 +69,7 @@ TEST_F(SequenceTest, CloseWhileTheWorkerWaitsLeavesSlotAToTheWorker) {
         if (line == R"(WaitFor(P Lumora\setup.exe, INFINITE))" ||
             line == R"(WaitFor(P Driver\Drivloom.exe, INFINITE))") {
             const auto before = world->trace.size();
-            frame->OnClose();
+            world->OnGuiThread([this] { frame->OnClose(); });
             EXPECT_EQ(world->trace.size(), before) << "the close handler acted while " << line;
         }
     };
@@ -84,6 +84,17 @@ TEST_F(SequenceTest, CloseWhileTheWorkerWaitsLeavesSlotAToTheWorker) {
     world->trace.clear();
     frame->OnClose();
     EXPECT_TRACE(world->trace, (Trace{"KillTimer(frame, 200)"}));
+}
+
+TEST_F(SequenceTest, WatchStartsWhenTheGuiThreadTakesThePostedRequest) {
+    // A GUI thread that is busy takes the worker's request late: the watch starts then, and the
+    // worker's wait on the event lasts until the third miss all the same.
+    world->guiIdle = false;
+    Run();
+    EXPECT_TRACE(Only(world->trace, {"PostMessage(frame, 0x8001)", "SetTimer(frame, 200", "WaitFor(E1", "SetEvent",
+                                     "Close(E1)"}),
+                 (Trace{"PostMessage(frame, 0x8001)", "WaitFor(E1, INFINITE)", "SetTimer(frame, 200, 1000)",
+                        "SetEvent(E1)", "Close(E1)"}));
 }
 
 TEST_F(SequenceTest, RestartPromptOutcomes) {
@@ -124,7 +135,7 @@ TEST_F(SequenceTest, RestartPromptOutcomes) {
         Run();
         Trace expected{"DialogBox(131, frame)", "SetCheck(1001, 1)"};
         expected.insert(expected.end(), c.tail.begin(), c.tail.end());
-        expected.push_back("PostMessage(frame, 0x10)");
+        expected.insert(expected.end(), {"PostMessage(frame, 0x10)", "KillTimer(frame, 200)"});
         EXPECT_TRACE(TailFrom(world->trace, "DialogBox("), expected) << c.name;
         if (!c.tail.empty()) {
             EXPECT_TRUE(allowedAtExit) << c.name;

@@ -114,10 +114,18 @@ std::string World::WindowName(Hwnd w) const {
 
 // ---- Registry ----------------------------------------------------------------------------------
 
+namespace {
+constexpr std::uint32_t kKeyRead = 0x20019;
+}  // namespace
+
+bool World::Refused(RegRoot root, std::uint32_t access) const {
+    return !administrator && root == RegRoot::LocalMachine && (access & ~kKeyRead) != 0;
+}
+
 Handle World::OpenKey(RegRoot root, const std::string& path, std::uint32_t access) {
     const std::string id = KeyId(root, path);
     std::string line = "OpenKey(" + id.substr(0, 4) + " " + ShortKey(id) + ", " + Hex(access) + ")";
-    if (keys.count(id) == 0) {
+    if (keys.count(id) == 0 || Refused(root, access)) {
         Log(line + " fails");
         return 0;
     }
@@ -128,8 +136,13 @@ Handle World::OpenKey(RegRoot root, const std::string& path, std::uint32_t acces
 Handle World::CreateKey(RegRoot root, const std::string& path, std::uint32_t options,
                         std::uint32_t access) {
     const std::string id = KeyId(root, path);
-    Log("CreateKey(" + id.substr(0, 4) + " " + ShortKey(id) + ", " + std::to_string(options) + ", " +
-        Hex(access) + ")");
+    const std::string line = "CreateKey(" + id.substr(0, 4) + " " + ShortKey(id) + ", " +
+                             std::to_string(options) + ", " + Hex(access) + ")";
+    if (uncreatableKeys.count(id) != 0 || Refused(root, access)) {
+        Log(line + " fails");
+        return 0;
+    }
+    Log(line);
     keys[id];
     return NewHandle("key", ShortKey(id), id);
 }
@@ -297,8 +310,29 @@ std::intptr_t World::Send(Hwnd window, std::uint32_t msg, std::uintptr_t, std::i
 
 bool World::Post(Hwnd window, std::uint32_t msg, std::uintptr_t, std::intptr_t) {
     Log("PostMessage(" + WindowName(window) + ", " + Hex(msg) + ")");
-    if (frame && window == kFrameWindow && msg == kMsgStartWatch) frame->OnStartWatch();
+    if (window != kFrameWindow) return true;
+    m_posted.push_back(msg);
+    // The GUI thread's own posts wait until its handler has returned.
+    if (!onGuiThread && guiIdle) DeliverPosted();
     return true;
+}
+
+void World::OnGuiThread(const std::function<void()>& handler) {
+    const bool was = onGuiThread;
+    onGuiThread = true;
+    handler();
+    onGuiThread = was;
+}
+
+void World::DeliverPosted() {
+    OnGuiThread([this] {
+        while (frame && !m_posted.empty()) {
+            const std::uint32_t msg = m_posted.front();
+            m_posted.pop_front();
+            if (msg == kMsgStartWatch) frame->OnStartWatch();
+            if (msg == win::kWmClose) frame->OnClose();  // the adapter then destroys the window
+        }
+    });
 }
 
 void World::BringToTop(Hwnd window) { Log("BringWindowToTop(" + WindowName(window) + ")"); }
@@ -312,12 +346,22 @@ std::int32_t World::Alert(Hwnd owner, const std::string& text, const std::string
 
 bool World::StartTimer(Hwnd window, std::uint32_t id, std::uint32_t periodMs) {
     Log("SetTimer(" + WindowName(window) + ", " + std::to_string(id) + ", " + Ms(periodMs) + ")");
+    if (!onGuiThread) {
+        ++errors;
+        Log("ERROR: SetTimer on the worker thread, for a window of the GUI thread");
+        return false;
+    }
     m_timers.insert(id);
     return true;
 }
 
 void World::StopTimer(Hwnd window, std::uint32_t id) {
     Log("KillTimer(" + WindowName(window) + ", " + std::to_string(id) + ")");
+    if (!onGuiThread) {
+        ++errors;
+        Log("ERROR: KillTimer on the worker thread, for a window of the GUI thread");
+        return;
+    }
     m_timers.erase(id);
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <set>
@@ -45,6 +46,10 @@ public:
                  const std::string& text);  // REG_SZ, with its terminating zero
     const Value* Find(RegRoot root, const std::string& path, const std::string& name) const;
 
+    // A user without administrator rights may only read HKEY_LOCAL_MACHINE: an open or create
+    // there that asks for more than KEY_READ fails (ERROR_ACCESS_DENIED), as on Windows.
+    bool administrator = true;
+    std::set<std::string> uncreatableKeys;  // "HKLM\path" that RegCreateKeyExA cannot create
     std::set<std::string> failingStarts;   // command lines that CreateProcess refuses
     std::set<std::string> failingCopies;   // sources that CopyFile refuses
     std::string windowsDir = "C:\\WINDOWS";
@@ -66,8 +71,17 @@ public:
     std::function<void()> whileEventWaits;
     // Runs after every line is written to the trace, with that line: a test reacts to an action.
     std::function<void(const std::string&)> onLog;
-    // Posted private messages are handed to this frame at once.
+    // The two threads of the launcher. The setup window belongs to the GUI thread: its timers
+    // can be set and killed only there (SetTimer fails for another thread's window, so such a
+    // call counts as an error), and what is posted to it waits in its queue until that thread's
+    // next turn, when DeliverPosted hands it to this frame's handlers. A test runs the worker's
+    // steps with onGuiThread false. While the GUI thread is idle its turn comes as soon as the
+    // worker posts; guiIdle false keeps it busy until the worker's next wait on an event.
     CMainFrame* frame = nullptr;
+    bool onGuiThread = true;
+    bool guiIdle = true;
+    void OnGuiThread(const std::function<void()>& handler);
+    void DeliverPosted();
 
     std::vector<bool> exitResults;  // ExitWindowsEx results in order; true when exhausted
     bool tokenOpens = true;
@@ -156,6 +170,7 @@ private:
     };
     Handle NewHandle(const std::string& kind, const std::string& name, const std::string& path = "");
     const Object* Live(Handle h, const char* what);
+    bool Refused(RegRoot root, std::uint32_t access) const;
     std::string WindowName(Hwnd w) const;
     void Log(const std::string& line) {
         trace.push_back(line);
@@ -166,6 +181,7 @@ private:
     Handle m_next = 0x1000;
     std::map<Handle, Object> m_open;
     std::set<Handle> m_setEvents;
+    std::deque<std::uint32_t> m_posted;  // messages posted to the setup window, not yet handled
     std::set<std::uint32_t> m_timers;
     int m_events = 0;
     Hwnd m_nextWindow = 0x200;
