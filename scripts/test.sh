@@ -12,6 +12,9 @@ cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/native -j2 >build/native-build.log 2>&1 || { cat build/native-build.log; exit 1; }
 (cd build/native && ctest -j2 --output-on-failure --timeout 120)
 
+echo "== fuzzing (libFuzzer, ASan + UBSan, ${FUZZ_SECONDS:-20} s per target)"
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-20}"
+
 echo "== the shipped programs (i686)"
 bash scripts/build.sh >build/win32-build.log 2>&1 || { cat build/win32-build.log; exit 1; }
 (cd build/win32 && ctest -L host --output-on-failure --timeout 120)
