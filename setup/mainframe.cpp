@@ -73,7 +73,11 @@ void CMainFrame::OnTimer(std::uint32_t id) {
 }
 
 void CMainFrame::OnStartWatch() {
-    if (m_ctx.watchDone.load() != 0) m_ports.windows.StartTimer(m_hWnd, kWatchTimer, kWatchPeriodMs);
+    const Handle event = m_ctx.watchDone.load();
+    if (event == 0) return;
+    // A watch whose timer cannot run would hold the worker forever: it goes on unwatched instead,
+    // as when the event could not be created.
+    if (!m_ports.windows.StartTimer(m_hWnd, kWatchTimer, kWatchPeriodMs)) m_ports.sync.SetEvent(event);
 }
 
 void CMainFrame::OnClose() {
@@ -274,7 +278,11 @@ void CMainFrame::RunWorker() {
     if (Handle event = sync.NewEvent(true, false)) {
         c.missCounter = 0;
         c.watchDone = event;
-        w.Post(m_hWnd, kMsgStartWatch, 0, 0);
+        // Without the message the watch never starts and nothing would set the event: unwatched.
+        if (!w.Post(m_hWnd, kMsgStartWatch, 0, 0)) {
+            c.watchDone = 0;
+            sync.Close(event);
+        }
     }
 
     ResetSlot(c.startupB, c.processB);

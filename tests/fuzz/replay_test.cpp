@@ -22,6 +22,8 @@ struct Target {
     int (*run)(const std::uint8_t*, std::size_t);
 };
 
+void PrintTo(const Target& target, std::ostream* os) { *os << target.name; }
+
 std::vector<std::string> g_violations;
 void Record(const std::string& what) { g_violations.push_back(what); }
 
