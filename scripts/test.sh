@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test: the native unit tests, the checks of the shipped 32-bit programs, and the
-# end-to-end tests of the real programs under Wine (headless, in a private prefix).
+# Runs every test: the native unit tests, a short fuzzing run (FUZZ_SECONDS per target, default 20),
+# the checks of the shipped 32-bit programs, and the end-to-end tests of the real programs under
+# Wine (headless, in a private prefix).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
