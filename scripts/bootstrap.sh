@@ -4,7 +4,8 @@ set -euo pipefail
 
 # wine32 runs the 32-bit programs where the kernel runs 32-bit Linux binaries; where it does not
 # (ia32 emulation off), the end-to-end tests run a 64-bit build of the same sources under wine64.
-packages=(cmake g++ make libgtest-dev googletest
+# clang-14, libclang-rt-14-dev (libFuzzer) and llvm-14 (llvm-symbolizer) build and run the fuzz targets.
+packages=(cmake g++ make libgtest-dev googletest clang-14 libclang-rt-14-dev llvm-14
           g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
           g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
           wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick xdotool x11-utils)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test: the native unit tests, the checks of the shipped 32-bit programs, and the
-# end-to-end tests of the real programs under Wine (headless, in a private prefix).
+# Runs every test: the native unit tests, a short fuzzing run (FUZZ_SECONDS per target, default 20),
+# the checks of the shipped 32-bit programs, and the end-to-end tests of the real programs under
+# Wine (headless, in a private prefix).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -11,6 +12,9 @@ echo "== unit tests (native, ASan + UBSan)"
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/native -j2 >build/native-build.log 2>&1 || { cat build/native-build.log; exit 1; }
 (cd build/native && ctest -j2 --output-on-failure --timeout 120)
+
+echo "== fuzzing (libFuzzer, ASan + UBSan, ${FUZZ_SECONDS:-20} s per target)"
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-20}"
 
 echo "== the shipped programs (i686)"
 bash scripts/build.sh >build/win32-build.log 2>&1 || { cat build/win32-build.log; exit 1; }

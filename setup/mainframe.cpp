@@ -73,7 +73,11 @@ void CMainFrame::OnTimer(std::uint32_t id) {
 }
 
 void CMainFrame::OnStartWatch() {
-    if (m_ctx.watchDone.load() != 0) m_ports.windows.StartTimer(m_hWnd, kWatchTimer, kWatchPeriodMs);
+    const Handle event = m_ctx.watchDone.load();
+    if (event == 0) return;
+    // A watch whose timer cannot run would hold the worker forever: it goes on unwatched instead,
+    // as when the event could not be created.
+    if (!m_ports.windows.StartTimer(m_hWnd, kWatchTimer, kWatchPeriodMs)) m_ports.sync.SetEvent(event);
 }
 
 void CMainFrame::OnClose() {
@@ -179,8 +183,8 @@ void CMainFrame::StartInstall() {
     }
 
     m_ctx.platformVersion = 0;
-    m_ctx.platformVersion =
-        m_ports.files.ProductVersionMS(m_ports.files.SystemDirectory() + "\\VERSION.DLL");
+    const std::string system = m_ports.files.SystemDirectory();
+    if (!system.empty()) m_ctx.platformVersion = m_ports.files.ProductVersionMS(system + "\\VERSION.DLL");
 
     ResetSlot(m_ctx.startupA, m_ctx.processA);
     m_ctx.driverInstaller = 1;
@@ -254,6 +258,11 @@ void CMainFrame::RunWorker() {
     m_systemDir = f.SystemDirectory();
     const std::string& windir = m_windowsDir;
     const std::string& sysdir = m_systemDir;
+    // A folder the platform did not name (a failed call, a path too long for its buffer) would
+    // put every path built on it at the root of the current drive: the steps built on it are
+    // left out, and the rest of the sequence runs.
+    const bool windowsKnown = !windir.empty();
+    const bool systemKnown = !sysdir.empty();
 
     if (c.driverInstaller) WaitAndClose(c.processA);
     ResetSlot(c.startupA, c.processA);
@@ -269,32 +278,37 @@ void CMainFrame::RunWorker() {
     if (Handle event = sync.NewEvent(true, false)) {
         c.missCounter = 0;
         c.watchDone = event;
-        w.Post(m_hWnd, kMsgStartWatch, 0, 0);
+        // Without the message the watch never starts and nothing would set the event: unwatched.
+        if (!w.Post(m_hWnd, kMsgStartWatch, 0, 0)) {
+            c.watchDone = 0;
+            sync.Close(event);
+        }
     }
 
     ResetSlot(c.startupB, c.processB);
-    if (IntercastConflict())
-        p.Exec(CommandLine(sysdir + "\\regsvr32.exe", " /s /u ") + QuotePath(sysdir + "\\Propwen.dll"),
-               win::kSwHide);
-    else
-        p.Exec(CommandLine(sysdir + "\\regsvr32.exe", " /s ") + QuotePath(sysdir + "\\Propwen.dll"),
+    const bool conflict = IntercastConflict();
+    if (systemKnown)
+        p.Exec(CommandLine(sysdir + "\\regsvr32.exe", conflict ? " /s /u " : " /s ") +
+                   QuotePath(sysdir + "\\Propwen.dll"),
                win::kSwHide);
 
-    f.MakeDirectory(windir + "\\MyInstall");
-    ClearAndDelete(windir + "\\MyInstall\\TS.reg");
-    ClearAndDelete(windir + "\\MyInstall\\TSS.reg");
-    ClearAndDelete(windir + "\\MyInstall\\RC.reg");
-    if (LumoraLine())
-        CopyFromMedia("Tessly\\Utility\\RC.dat", "Utility\\RC.dat", windir + "\\MyInstall\\RC.reg");
-    else
-        CopyFromMedia("Harlo\\BorrinUtility\\RC.dat", "Harlo\\BorrinUtility\\RC.dat",
-                      windir + "\\MyInstall\\RC.reg");
-    p.Exec(CommandLine(windir + "\\regedit.exe", " /s ") + QuotePath(windir + "\\MyInstall\\RC.reg"),
-           win::kSwHide);
-    CopyFromMedia("Tessly\\Utility\\TSS.dat", "Utility\\TSS.dat", windir + "\\MyInstall\\TSS.reg");
-    StartIn(c.startupB, c.processB,
-            CommandLine(windir + "\\regedit.exe", " /s ") + QuotePath(windir + "\\MyInstall\\TSS.reg"),
-            windir);
+    if (windowsKnown) {
+        f.MakeDirectory(windir + "\\MyInstall");
+        ClearAndDelete(windir + "\\MyInstall\\TS.reg");
+        ClearAndDelete(windir + "\\MyInstall\\TSS.reg");
+        ClearAndDelete(windir + "\\MyInstall\\RC.reg");
+        if (LumoraLine())
+            CopyFromMedia("Tessly\\Utility\\RC.dat", "Utility\\RC.dat", windir + "\\MyInstall\\RC.reg");
+        else
+            CopyFromMedia("Harlo\\BorrinUtility\\RC.dat", "Harlo\\BorrinUtility\\RC.dat",
+                          windir + "\\MyInstall\\RC.reg");
+        p.Exec(CommandLine(windir + "\\regedit.exe", " /s ") + QuotePath(windir + "\\MyInstall\\RC.reg"),
+               win::kSwHide);
+        CopyFromMedia("Tessly\\Utility\\TSS.dat", "Utility\\TSS.dat", windir + "\\MyInstall\\TSS.reg");
+        StartIn(c.startupB, c.processB,
+                CommandLine(windir + "\\regedit.exe", " /s ") + QuotePath(windir + "\\MyInstall\\TSS.reg"),
+                windir);
+    }
 
     // The TV application's installer has ended and its wizard has stayed away for three ticks.
     if (c.processA.process != 0) p.WaitFor(c.processA.process, win::kInfinite);
@@ -321,19 +335,21 @@ void CMainFrame::RunWorker() {
     else
         CloseByTitle(nullptr, "PCI TV Card Remote Control Applet");
 
-    ClearAndDelete(windir + "\\Pelkwatch.exe");
-    CopyFromMedia("Tessly\\Utility\\Pelkwatch.ex_", "Utility\\Pelkwatch.ex_", windir + "\\Pelkwatch.exe");
-    ClearAndDelete(windir + "\\Pelkora.exe");
-    ClearAndDelete(windir + "\\BorrinRMT.exe");
-    if (LumoraLine())
-        CopyFromMedia("Tessly\\Utility\\Pelkora.ex_", "Utility\\Pelkora.ex_", windir + "\\Pelkora.exe");
-    else
-        CopyFromMedia("Harlo\\BorrinUtility\\Pelkora.ex_", "Harlo\\BorrinUtility\\Pelkora.ex_",
-                      windir + "\\Pelkora.exe");
+    if (windowsKnown) {
+        ClearAndDelete(windir + "\\Pelkwatch.exe");
+        CopyFromMedia("Tessly\\Utility\\Pelkwatch.ex_", "Utility\\Pelkwatch.ex_", windir + "\\Pelkwatch.exe");
+        ClearAndDelete(windir + "\\Pelkora.exe");
+        ClearAndDelete(windir + "\\BorrinRMT.exe");
+        if (LumoraLine())
+            CopyFromMedia("Tessly\\Utility\\Pelkora.ex_", "Utility\\Pelkora.ex_", windir + "\\Pelkora.exe");
+        else
+            CopyFromMedia("Harlo\\BorrinUtility\\Pelkora.ex_", "Harlo\\BorrinUtility\\Pelkora.ex_",
+                          windir + "\\Pelkora.exe");
+    }
 
     // The applet keeps running after the launcher ends.
     ResetSlot(c.startupA, c.processA);
-    StartIn(c.startupA, c.processA, CommandLine(windir + "\\" + "Pelkora.exe", ""), windir);
+    if (windowsKnown) StartIn(c.startupA, c.processA, CommandLine(windir + "\\" + "Pelkora.exe", ""), windir);
     CloseSlot(c.processA);
 
     const bool belowSix = BelowSix();

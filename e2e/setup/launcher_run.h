@@ -3,7 +3,9 @@
 #pragma once
 #include <windows.h>
 
+#include <cwctype>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -129,6 +131,79 @@ inline bool AnswerRestartNo(HWND dialog) {
     if (SendMessageW(later, BM_GETCHECK, 0, 0) != BST_CHECKED) return false;
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
     return true;
+}
+
+// Stores a value of any type and size, as another program may have left it.
+inline bool SetRawValue(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type,
+                        const std::string& data) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    const LONG rc = RegSetValueExW(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                                   static_cast<DWORD>(data.size()));
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+// Copies a folder tree; false when anything could not be copied.
+inline bool CopyTree(const std::wstring& from, const std::wstring& to) {
+    if (!CreateDirectoryW(to.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW((from + L"\\*").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    bool ok = true;
+    do {
+        const std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ok = CopyTree(from + L"\\" + name, to + L"\\" + name) && ok;
+        else
+            ok = CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), FALSE) && ok;
+    } while (FindNextFileW(find, &fd));
+    FindClose(find);
+    return ok;
+}
+
+// What lies under a folder: each file's size and last write time, and each folder, by lower-case
+// path relative to it.
+using Tree = std::map<std::wstring, std::pair<ULONGLONG, ULONGLONG>>;
+
+inline void Scan(const std::wstring& dir, const std::wstring& relative, Tree* tree) {
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+        for (auto& c : path) c = static_cast<wchar_t>(std::towlower(c));
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            (*tree)[path] = {~0ULL, 0};  // a folder's own time changes with its entries
+            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) Scan(dir + L"\\" + name, path, tree);
+        } else {
+            (*tree)[path] = {ULONGLONG(fd.nFileSizeHigh) << 32 | fd.nFileSizeLow,
+                             ULONGLONG(fd.ftLastWriteTime.dwHighDateTime) << 32 | fd.ftLastWriteTime.dwLowDateTime};
+        }
+    } while (FindNextFileW(find, &fd));
+    FindClose(find);
+}
+
+inline Tree Snapshot(const std::wstring& dir) {
+    Tree tree;
+    Scan(dir, L"", &tree);
+    return tree;
+}
+
+// Paths added, removed or changed between two snapshots.
+inline std::vector<std::wstring> Changes(const Tree& before, const Tree& after) {
+    std::vector<std::wstring> changed;
+    for (const auto& [path, stat] : after) {
+        const auto it = before.find(path);
+        if (it == before.end() || it->second != stat) changed.push_back(path);
+    }
+    for (const auto& entry : before)
+        if (!after.count(entry.first)) changed.push_back(entry.first);
+    return changed;
 }
 
 }  // namespace launcher_run

@@ -258,6 +258,26 @@ TEST_F(SequenceTest, BlanksInTheMediaRootAndWindowsDirectoryAreQuoted) {
               }));
 }
 
+TEST_F(SequenceTest, FoldersThePlatformDoesNotNameLeaveOutTheStepsBuiltOnThem) {
+    // Nothing is deleted, copied or run at the root of the current drive; without a version the
+    // platform counts as below 6.0, and the sequence still ends at the prompt.
+    world->windowsDir = "";
+    world->systemDir = "";
+    Run();
+    EXPECT_TRACE(Only(world->trace, {"ProductVersion", "WinExec", "CreateDirectory", "CopyFile", "DeleteFile",
+                                     "SetFileAttributes", "Start(", "DialogBox"}),
+                 (Trace{
+                     R"(Start("D:\Tessly\Driver\Drivloom.exe /NOREBOOT", "D:\Tessly\Driver"))",
+                     R"(Start("D:\Lumora\setup.exe", "D:\Lumora"))",
+                     R"(Start("D:\WMF\wmfdist11.exe /norestart", "D:\WMF"))",
+                     R"(Start("D:\MP10\windowsmedia10-kb905592-x86-intl.exe", "D:\MP10") at (260, 187))",
+                     R"(Start("D:\Extra\Setup.exe", "D:\Extra"))",
+                     R"(Start("D:\MPEG4\wmpcdcs8.exe", "D:\MPEG4"))",
+                     R"(Start("D:\DirectX\dxsetup.exe", "D:\DirectX") at (260, 190))",
+                     "DialogBox(131, frame)",
+                 }));
+}
+
 TEST_F(SequenceTest, IntercastConflictUnregistersTheLibrary) {
     const std::string kRegister =
         R"(WinExec("C:\WINDOWS\system32\regsvr32.exe /s C:\WINDOWS\system32\Propwen.dll", 0))";
