@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(cmake g++ make libgtest-dev googletest clang-14 libclang-rt-14-dev llvm-14
           g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
           g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
-          wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick xdotool x11-utils)
+          wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick xdotool x11-utils bc)
 
 missing=()
 for p in "${packages[@]}"; do
