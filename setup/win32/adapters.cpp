@@ -11,6 +11,7 @@ namespace setup::win32 {
 // The logic's start-up records carry the 32-bit record's size.
 static_assert(sizeof(STARTUPINFOA) == 68);
 #endif
+static_assert(SYNCHRONIZE == win::kSynchronize && WAIT_TIMEOUT == win::kWaitTimeout);
 
 namespace {
 
@@ -86,6 +87,10 @@ std::uint32_t ProcessesAdapter::WaitFor(Handle handle, std::uint32_t timeoutMs) 
     return WaitForSingleObject(As<HANDLE>(handle), timeoutMs);
 }
 
+Handle ProcessesAdapter::Open(std::uint32_t access, bool inheritHandle, std::uint32_t processId) {
+    return Of(OpenProcess(access, inheritHandle, processId));
+}
+
 std::uint32_t ProcessesAdapter::WaitIdle(Handle process, std::uint32_t timeoutMs) {
     return WaitForInputIdle(As<HANDLE>(process), timeoutMs);
 }
@@ -155,6 +160,11 @@ Hwnd WindowsAdapter::FindTop(const char* className, const char* title) {
 
 std::intptr_t WindowsAdapter::Send(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
     return SendMessageA(As<HWND>(window), msg, wParam, lParam);
+}
+
+std::uint32_t WindowsAdapter::OwnerProcess(Hwnd window) {
+    DWORD id = 0;
+    return GetWindowThreadProcessId(As<HWND>(window), &id) != 0 ? id : 0;
 }
 
 bool WindowsAdapter::Post(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
