@@ -90,8 +90,43 @@ HWND OpenWizardLookalike() {
                            wc.hInstance, nullptr);
 }
 
+// The DLLs that each test lays beside setup.exe, as into a download folder (testbed/planted). For
+// programs named setup.exe, Wine is told to take them "native, builtin": it then looks for them as
+// Windows does, in the program's folder first; its default prefers its built-in ones and would
+// hide a planted file. (The same order in WINEDLLOVERRIDES of a Windows-side environment does not
+// reach the child under Wine 8; the per-program registry setting does.)
+const wchar_t* const kPlanted[] = {L"version.dll", L"gdiplus.dll"};
+const wchar_t kLauncherDefaults[] = L"Software\\Wine\\AppDefaults\\setup.exe";
+
 e2e::Process StartLauncher(const std::wstring& args = L"") {
     return e2e::Start(L"\"" + kLauncher + L"\"" + (args.empty() ? L"" : L" " + args), kMedia + L"\\Setup");
+}
+
+// What the planted DLLs left beside the launcher: "<dll>.loaded" when a process loaded one,
+// "<dll>.<function>" when a program called into it. Wine's own user32 imports version.dll, so under
+// that load order the planted one is loaded into every program beside it; only calls into it
+// count for that one.
+std::vector<std::string> PlantedEvidence() {
+    std::vector<std::string> found;
+    WIN32_FIND_DATAW f;
+    HANDLE h = FindFirstFileW((kMedia + L"\\Setup\\*.dll.*").c_str(), &f);
+    if (h == INVALID_HANDLE_VALUE) return found;
+    do {
+        const std::wstring name = f.cFileName;
+        // The pattern also matches the DLLs themselves.
+        if (name.find(L".dll.") != std::wstring::npos && name != L"version.dll.loaded") found.push_back(Narrow(name));
+    } while (FindNextFileW(h, &f));
+    FindClose(h);
+    return found;
+}
+
+void RemovePlanted() {
+    for (const wchar_t* dll : kPlanted) {
+        RemoveFile(kMedia + L"\\Setup\\" + dll);
+        for (const wchar_t* tail : {L".loaded", L".GetFileVersionInfoSizeA", L".GetFileVersionInfoA",
+                                    L".VerQueryValueA", L".GdiplusStartup"})
+            RemoveFile(kMedia + L"\\Setup\\" + dll + tail);
+    }
 }
 
 class Launcher : public ::testing::Test {
@@ -102,11 +137,21 @@ protected:
         ASSERT_TRUE(CloseAll(kFrameTitle, 20000));
         ASSERT_TRUE(CloseAll(kWizardTitle, 20000));
         CleanUp();
+        RemovePlanted();
+        for (const wchar_t* dll : kPlanted) {
+            ASSERT_TRUE(e2e::CopyTo(Backslashed(e2e::Widen(PLANTED_DIR)) + L"\\" + dll, kMedia + L"\\Setup\\" + dll));
+            ASSERT_TRUE(e2e::SetString(HKEY_CURRENT_USER, std::wstring(kLauncherDefaults) + L"\\DllOverrides",
+                                       std::wstring(dll, wcslen(dll) - 4), L"native,builtin"));
+        }
     }
 
+    // No launcher of this test loaded a planted DLL or called into one.
     void TearDown() override {
         CloseAll(kFrameTitle, 20000);
         CleanUp();
+        EXPECT_EQ(PlantedEvidence(), std::vector<std::string>{});
+        RemovePlanted();
+        e2e::DeleteTree(HKEY_CURRENT_USER, kLauncherDefaults);
     }
 
     void CleanUp() {
