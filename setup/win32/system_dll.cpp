@@ -1,7 +1,5 @@
 #include "system_dll.h"
 
-#include <string>
-
 namespace setup::win32 {
 
 namespace {
@@ -23,12 +21,13 @@ void RestrictDllSearch() {
 }
 
 SystemLibrary::SystemLibrary(const wchar_t* fileName) : module_(nullptr) {
-    wchar_t dir[MAX_PATH] = {};
-    const UINT n = GetSystemDirectoryW(dir, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return;
-    const std::wstring path = std::wstring(dir, n) + L"\\" + fileName;
+    wchar_t path[2 * MAX_PATH] = {};
+    const UINT n = GetSystemDirectoryW(path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH || lstrlenW(fileName) >= MAX_PATH - 1) return;
+    path[n] = L'\\';
+    lstrcpyW(path + n + 1, fileName);
     // The DLL's own imports are then looked for in its folder, not in the program's.
-    module_ = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    module_ = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 }  // namespace setup::win32
