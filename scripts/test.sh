@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test: the native unit tests, the checks of the shipped 32-bit programs, and the
-# end-to-end tests of the real programs under Wine (headless, in a private prefix).
+# Runs every test: the native unit tests, the checks of the shipped 32-bit programs (their images,
+# that Windows XP loads them, that a second build gives the same bytes), and the end-to-end tests
+# of the real programs under Wine (headless, in a private prefix).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -15,6 +16,8 @@ cmake --build build/native -j2 >build/native-build.log 2>&1 || { cat build/nativ
 echo "== the shipped programs (i686)"
 bash scripts/build.sh >build/win32-build.log 2>&1 || { cat build/win32-build.log; exit 1; }
 (cd build/win32 && ctest -L host --output-on-failure --timeout 120)
+# A second build from a copy of the tree gives the same bytes.
+bash scripts/repro.sh
 
 echo "== end-to-end tests under Wine"
 source scripts/wine-env.sh
