@@ -23,7 +23,7 @@ trap wine_env_stop EXIT
 
 build=build/win32
 if [ "$E2E_ARCH" = win64 ]; then
-  echo "(this machine cannot run 32-bit programs under Wine: the demo runs the x86_64 build of the same sources)"
+  echo "(E2E_ARCH=win64: the demo runs the x86_64 build of the same sources under wine64)"
   build=build/win64
   cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$E2E_TOOLCHAIN" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
   cmake --build "$build" -j2 >build/demo-build64.log 2>&1 || { cat build/demo-build64.log; exit 1; }

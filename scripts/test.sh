@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: the native unit tests, a short fuzzing run (FUZZ_SECONDS per target, default 20),
-# the checks of the shipped 32-bit programs, and the end-to-end tests of the real programs under
-# Wine (headless, in a private prefix).
+# the checks of the shipped 32-bit programs (their images, that Windows XP loads them, that a second
+# build gives the same bytes), and the end-to-end tests of the real programs under Wine (headless,
+# in a private prefix).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -19,6 +20,8 @@ bash scripts/fuzz.sh "${FUZZ_SECONDS:-20}"
 echo "== the shipped programs (i686)"
 bash scripts/build.sh >build/win32-build.log 2>&1 || { cat build/win32-build.log; exit 1; }
 (cd build/win32 && ctest -L host --output-on-failure --timeout 120)
+# A second build from a copy of the tree gives the same bytes.
+bash scripts/repro.sh
 
 echo "== end-to-end tests under Wine"
 source scripts/wine-env.sh
@@ -26,7 +29,7 @@ trap wine_env_stop EXIT
 if [ "$E2E_ARCH" = win32 ]; then
   e2e=build/win32
 else
-  echo "(this machine cannot run 32-bit Linux binaries: the e2e tests run the x86_64 build under wine64)"
+  echo "(E2E_ARCH=win64: the e2e tests run the x86_64 build under wine64)"
   e2e=build/win64
   cmake -S . -B "$e2e" -DCMAKE_TOOLCHAIN_FILE="$E2E_TOOLCHAIN" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
   cmake --build "$e2e" -j2 >build/win64-build.log 2>&1 || { cat build/win64-build.log; exit 1; }

@@ -1,17 +1,25 @@
 # Source this file: a private Wine prefix and a virtual X display for the programs under test.
 #   WINEPREFIX     the prefix (default: build/wineprefix-<arch>); created when missing
 #   E2E_ARCH       win32 when this machine runs 32-bit Linux binaries (and so wine32), else win64:
-#                  the end-to-end tests then run a 64-bit build of the same sources under wine64;
-#                  set it to win64 beforehand to take that path on a machine that has wine32 too
+#                  the end-to-end tests then run a 64-bit build of the same sources under wine64.
+#                  Set it to win64 beforehand to take that path on a machine that runs wine32 too
+#                  (E2E_ARCH=win64 bash scripts/test.sh).
 #   E2E_TOOLCHAIN  the CMake toolchain file of that build
 #   wine_env_stop  ends the prefix's programs and the display
 _wine_env_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-if [ "${E2E_ARCH:-}" != win64 ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
+if [ -z "${E2E_ARCH:-}" ]; then
+  if /usr/lib/wine/wine --version >/dev/null 2>&1; then E2E_ARCH=win32; else E2E_ARCH=win64; fi
+elif [ "$E2E_ARCH" != win32 ] && [ "$E2E_ARCH" != win64 ]; then
+  echo "wine-env: E2E_ARCH is win32 or win64, not '$E2E_ARCH'" >&2
+  return 1
+fi
+if [ "$E2E_ARCH" = win32 ]; then
   export E2E_ARCH=win32 WINEARCH=win32
   export E2E_TOOLCHAIN=$_wine_env_root/cmake/mingw-i686.cmake
 else
-  # The kernel has its 32-bit emulation switched off: the wine32 loader cannot start.
+  # The kernel has its 32-bit emulation switched off (the wine32 loader cannot start), or the
+  # 64-bit path was asked for.
   export E2E_ARCH=win64 WINEARCH=win64
   export E2E_TOOLCHAIN=$_wine_env_root/cmake/mingw-x86_64.cmake
   # /usr/bin/wine prefers the 32-bit loader whenever it is installed: point `wine` at wine64.

@@ -160,6 +160,23 @@ void CMainFrame::CloseByTitle(const char* className, const char* title) {
         m_ports.windows.Send(window, win::kWmClose, 0, 0);
 }
 
+void CMainFrame::CloseAndWait(Hwnd window) {
+    // SendMessage returns once the window has handled WM_CLOSE, while its program may still be
+    // ending with its file open, and Windows neither deletes nor overwrites the file of a running
+    // program. The process is opened before the close, while the window still names it.
+    Processes& p = m_ports.processes;
+    const std::uint32_t id = m_ports.windows.OwnerProcess(window);
+    const Handle process = id != 0 ? p.Open(win::kSynchronize, false, id) : 0;
+    m_ports.windows.Send(window, win::kWmClose, 0, 0);
+    if (process == 0) return;
+    p.WaitFor(process, kProgramEndLimitMs);  // one that has not ended by then is left running
+    p.Close(process);
+}
+
+void CMainFrame::CloseByTitleAndWait(const char* className, const char* title) {
+    if (Hwnd window = m_ports.windows.FindTop(className, title)) CloseAndWait(window);
+}
+
 bool CMainFrame::LumoraLine() const { return m_ctx.both != 0 || m_ctx.harloOnly == 0; }
 
 bool CMainFrame::BelowSix() const { return m_ctx.platformVersion < kPlatformSix; }
@@ -328,12 +345,13 @@ void CMainFrame::RunWorker() {
     sync.Pause(1000);
     ReceiverProfile();
 
-    // The old applet and its device monitor must not hold the files that are replaced below.
-    CloseByTitle(nullptr, "TV Card Remote Control Device Monitor");
+    // The old applet and its device monitor must not hold the files that are replaced below:
+    // each is closed and then given time to end.
+    CloseByTitleAndWait(nullptr, "TV Card Remote Control Device Monitor");
     if (Hwnd applet = w.FindTop(nullptr, "TV Card Remote Control Applet"))
-        w.Send(applet, win::kWmClose, 0, 0);
+        CloseAndWait(applet);
     else
-        CloseByTitle(nullptr, "PCI TV Card Remote Control Applet");
+        CloseByTitleAndWait(nullptr, "PCI TV Card Remote Control Applet");
 
     if (windowsKnown) {
         ClearAndDelete(windir + "\\Pelkwatch.exe");

@@ -16,6 +16,8 @@ constexpr std::uint32_t kStartDelayMs = 50;
 constexpr std::uint32_t kWatchTimer = 200;
 constexpr std::uint32_t kWatchPeriodMs = 1000;
 constexpr std::uint32_t kMsgStartWatch = win::kWmApp + 1;
+// How long the installation waits for a program it closed to end before it goes on without it.
+constexpr std::uint32_t kProgramEndLimitMs = 10000;
 
 // Class and window properties of the setup window.
 constexpr const char* kFrameTitle = "SAA713x TV Card Setup";
@@ -90,6 +92,9 @@ private:
                        const std::string& destination);
     void ClearAndDelete(const std::string& path);
     void CloseByTitle(const char* className, const char* title);
+    // WM_CLOSE, then a wait of up to kProgramEndLimitMs for the window's program to end.
+    void CloseAndWait(Hwnd window);
+    void CloseByTitleAndWait(const char* className, const char* title);
     bool LumoraLine() const;
     bool BelowSix() const;
     bool IntercastConflict();

@@ -34,6 +34,8 @@ constexpr std::int32_t kSwHide = 0;
 constexpr std::int32_t kSwShow = 5;
 // Processes, files, waiting
 constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
+constexpr std::uint32_t kSynchronize = 0x00100000;
+constexpr std::uint32_t kWaitTimeout = 0x102;
 constexpr std::uint32_t kStartfUsePosition = 4;
 constexpr std::uint32_t kFileAttributeNormal = 0x80;
 // Start-up and restart
@@ -95,6 +97,8 @@ struct Processes {
                        const StartupRecord& startup, ProcessRecord* process) = 0;
     // WaitForSingleObject; returns its result.
     virtual std::uint32_t WaitFor(Handle handle, std::uint32_t timeoutMs) = 0;
+    // OpenProcess(access, inheritHandle, processId); 0 on failure.
+    virtual Handle Open(std::uint32_t access, bool inheritHandle, std::uint32_t processId) = 0;
     // WaitForInputIdle; returns its result.
     virtual std::uint32_t WaitIdle(Handle process, std::uint32_t timeoutMs) = 0;
     // CloseHandle
@@ -129,6 +133,9 @@ struct Windows {
     // SendMessageA: returns when the window's thread has handled the message.
     virtual std::intptr_t Send(Hwnd window, std::uint32_t msg, std::uintptr_t wParam,
                                std::intptr_t lParam) = 0;
+    // GetWindowThreadProcessId: the id of the process that created the window, 0 when there is
+    // no such window.
+    virtual std::uint32_t OwnerProcess(Hwnd window) = 0;
     // PostMessageA
     virtual bool Post(Hwnd window, std::uint32_t msg, std::uintptr_t wParam,
                       std::intptr_t lParam) = 0;

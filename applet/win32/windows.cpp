@@ -18,7 +18,8 @@ namespace {
 constexpr std::uint32_t kTrayLayoutSize = 936;
 #ifndef _WIN64
 static_assert(NOTIFYICONDATAW_V2_SIZE == kTrayLayoutSize, "the 936-byte tray record");
-static_assert(sizeof(NOTIFYICONDATAW) == 956, "the full 32-bit tray record");
+// The XP headers' record: the layout plus the item GUID (no balloon icon, which came with Vista).
+static_assert(sizeof(NOTIFYICONDATAW) == kTrayLayoutSize + sizeof(GUID), "the full 32-bit tray record");
 #endif
 DWORD RecordSize(std::uint32_t size) { return size == kTrayLayoutSize ? NOTIFYICONDATAW_V2_SIZE : size; }
 }  // namespace

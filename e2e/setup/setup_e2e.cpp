@@ -128,8 +128,78 @@ HWND OpenWizardLookalike() {
                            wc.hInstance, nullptr);
 }
 
+// The DLLs that each test lays beside setup.exe, as into a download folder (testbed/planted). For
+// programs named setup.exe, Wine is told to take them "native, builtin": it then looks for them as
+// Windows does, in the program's folder first; its default prefers its built-in ones and would
+// hide a planted file. (The same order in WINEDLLOVERRIDES of a Windows-side environment does not
+// reach the child under Wine 8; the per-program registry setting does.)
+const wchar_t* const kPlanted[] = {L"version.dll", L"gdiplus.dll"};
+const wchar_t kLauncherDefaults[] = L"Software\\Wine\\AppDefaults\\setup.exe";
+
 e2e::Process StartLauncher(const std::wstring& args = L"") {
     return e2e::Start(L"\"" + kLauncher + L"\"" + (args.empty() ? L"" : L" " + args), kMedia + L"\\Setup");
+}
+
+// What the planted DLLs left beside the launcher: "<dll>.loaded" when a process loaded one,
+// "<dll>.<function>" when a program called into it. Wine's own user32 imports version.dll, so under
+// that load order the planted one is loaded into every program beside it; only calls into it
+// count for that one.
+std::vector<std::string> PlantedEvidence() {
+    std::vector<std::string> found;
+    WIN32_FIND_DATAW f;
+    HANDLE h = FindFirstFileW((kMedia + L"\\Setup\\*.dll.*").c_str(), &f);
+    if (h == INVALID_HANDLE_VALUE) return found;
+    do {
+        const std::wstring name = f.cFileName;
+        // The pattern also matches the DLLs themselves.
+        if (name.find(L".dll.") != std::wstring::npos && name != L"version.dll.loaded") found.push_back(Narrow(name));
+    } while (FindNextFileW(h, &f));
+    FindClose(h);
+    return found;
+}
+
+void RemovePlanted() {
+    for (const wchar_t* dll : kPlanted) {
+        RemoveFile(kMedia + L"\\Setup\\" + dll);
+        for (const wchar_t* tail : {L".loaded", L".GetFileVersionInfoSizeA", L".GetFileVersionInfoA",
+                                    L".VerQueryValueA", L".GdiplusStartup"})
+            RemoveFile(kMedia + L"\\Setup\\" + dll + tail);
+    }
+}
+
+// A program of an earlier installation, in the Windows directory: the device-monitor stand-in with a
+// tail of its own, so that its file differs from every file of the media.
+bool PlaceOldProgram(const std::wstring& path, const std::string& tail) {
+    std::string bytes = e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\Pelkwatch.ex_");
+    if (bytes.empty()) return false;
+    bytes += tail;
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size();
+    CloseHandle(f);
+    return ok;
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// The log entries of a program that runs from outside the media (logged under its full path).
+std::vector<LogEntry> EventsOf(const std::vector<LogEntry>& log, const std::string& event, const std::wstring& path) {
+    std::vector<LogEntry> out;
+    for (const auto& e : log)
+        if (e.event == event && Lower(e.name) == Lower(Narrow(path))) out.push_back(e);
+    return out;
+}
+
+DWORD OwnerOf(HWND window) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    return id;
 }
 
 class Launcher : public ::testing::Test {
@@ -140,19 +210,33 @@ protected:
         ASSERT_TRUE(CloseAll(kFrameTitle, 20000));
         ASSERT_TRUE(CloseAll(kWizardTitle, 20000));
         CleanUp();
+        RemovePlanted();
+        for (const wchar_t* dll : kPlanted) {
+            ASSERT_TRUE(e2e::CopyTo(Backslashed(e2e::Widen(PLANTED_DIR)) + L"\\" + dll, kMedia + L"\\Setup\\" + dll));
+            ASSERT_TRUE(e2e::SetString(HKEY_CURRENT_USER, std::wstring(kLauncherDefaults) + L"\\DllOverrides",
+                                       std::wstring(dll, wcslen(dll) - 4), L"native,builtin"));
+        }
     }
 
+    // No launcher of this test loaded a planted DLL or called into one.
     void TearDown() override {
         CloseAll(kFrameTitle, 20000);
         CleanUp();
+        EXPECT_EQ(PlantedEvidence(), std::vector<std::string>{});
+        RemovePlanted();
+        e2e::DeleteTree(HKEY_CURRENT_USER, kLauncherDefaults);
     }
 
     void CleanUp() {
         EXPECT_TRUE(CloseAll(kAppletTitle, 20000));
         EXPECT_TRUE(CloseAll(kMonitorTitle, 20000));
         RemoveFile(kLog);
+        // A closed program may still be ending and hold its file for a moment.
         for (const wchar_t* f : {L"\\MyInstall\\RC.reg", L"\\MyInstall\\TSS.reg", L"\\Pelkora.exe", L"\\Pelkwatch.exe"})
-            RemoveFile(windir_ + f);
+            EXPECT_TRUE(e2e::WaitFor([&] {
+                RemoveFile(windir_ + f);
+                return !FileExists(windir_ + f);
+            }, 20000)) << Narrow(f);
         e2e::DeleteTree(HKEY_CURRENT_USER, kAppletKey);
         e2e::DeleteTree(HKEY_LOCAL_MACHINE, kTssKey);
         e2e::DeleteTree(HKEY_LOCAL_MACHINE, kTunerKey);
@@ -162,14 +246,22 @@ protected:
 };
 
 TEST_F(Launcher, InstallsFromTheMediaInOrderAndEndsWithTheRestartPrompt) {
-    // An earlier installation: the applet switched off by its user, the device monitor running,
-    // and a tuner key whose wiring word asks for the 28-key remote (IsOldBoard absent: old board).
+    // An earlier installation: the applet switched off by its user in this profile, a tuner key
+    // whose wiring word asks for the 28-key remote (IsOldBoard absent: old board), and its device
+    // monitor and an older applet running from the Windows directory. Each takes 1.5 s to end
+    // after its window has gone, and holds its file until then.
     ASSERT_TRUE(e2e::SetDword(HKEY_CURRENT_USER, kAppletKey, L"Do Not Use", 1));
     ASSERT_TRUE(e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"GPIO", 0x40));
     ASSERT_TRUE(e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"HarloMode", 7));
-    e2e::Process monitor = e2e::Start(L"\"" + kMedia + L"\\Tessly\\Utility\\Pelkwatch.ex_\"", kMedia);
+    const std::wstring oldMonitorFile = windir_ + L"\\Pelkwatch.exe", oldAppletFile = windir_ + L"\\Pelkora.exe";
+    ASSERT_TRUE(PlaceOldProgram(oldMonitorFile, "old device monitor"));
+    ASSERT_TRUE(PlaceOldProgram(oldAppletFile, "old applet"));
+    // Started in the media root, so that they find its stand-in log.
+    e2e::Process monitor = e2e::Start(L"\"" + oldMonitorFile + L"\" /linger=1500", kMedia);
+    e2e::Process oldApplet = e2e::Start(L"\"" + oldAppletFile + L"\" /applet /linger=1500", kMedia);
     ASSERT_TRUE(monitor.started());
-    ASSERT_TRUE(e2e::WaitFor([] { return e2e::FindTitle(kMonitorTitle) != nullptr; }));
+    ASSERT_TRUE(oldApplet.started());
+    ASSERT_TRUE(e2e::WaitFor([] { return e2e::FindTitle(kMonitorTitle) && e2e::FindTitle(kAppletTitle); }));
 
     const long long startMs = [] {
         FILETIME ft;
@@ -234,9 +326,9 @@ TEST_F(Launcher, InstallsFromTheMediaInOrderAndEndsWithTheRestartPrompt) {
     // The stand-ins started in the fixed order, each in its own folder with the media-root path,
     // quoted because of the blank in it.
     const std::vector<LogEntry> log = ReadLog(kLog);
-    std::vector<LogEntry> starts;
+    std::vector<LogEntry> starts;  // those of the launcher: the old programs log their full path
     for (const auto& e : Events(log, "START"))
-        if (e.name != "Tessly\\Utility\\Pelkwatch.ex_") starts.push_back(e);
+        if (e.name.find(':') == std::string::npos) starts.push_back(e);
     // Wine's own VERSION.DLL carries version 5.1.2600.2180 (in Wine 8 for both widths, whatever
     // Windows version the prefix reports to GetVersionEx), so the launcher takes the platform for
     // one below 6.0 and runs every redistributable.
@@ -263,19 +355,31 @@ TEST_F(Launcher, InstallsFromTheMediaInOrderAndEndsWithTheRestartPrompt) {
     }
 
     // The wizard outlived its bootstrapper: the sequence went on only after its window had stayed
-    // away for three ticks, and after step 29's pause; the device monitor was closed in between.
+    // away for three ticks, and after step 29's pause. Then it closed the old device monitor and
+    // the old applet, and waited each time until the program had ended: the applet was closed only
+    // after the monitor had ended, and both had ended before the next installer started.
     const std::vector<LogEntry> hides = Events(log, "HIDE", "Lumora\\setup.exe");
     ASSERT_EQ(hides.size(), 2u);
     const std::vector<LogEntry> shows = Events(log, "SHOW", "Lumora\\setup.exe");
     ASSERT_EQ(shows.size(), 2u);
     EXPECT_LT(shows[1].ms - hides[0].ms, 2000) << "the wizard's gap stretched past two watch periods: the machine is too slow";
-    const std::vector<LogEntry> closes = Events(log, "CLOSE", "Tessly\\Utility\\Pelkwatch.ex_");
-    ASSERT_EQ(closes.size(), 1u);
-    EXPECT_GE(closes[0].ms, hides.back().ms + 2900);
-    EXPECT_LT(closes[0].ms, starts[2].ms);
+    const std::vector<LogEntry> monitorClose = EventsOf(log, "CLOSE", oldMonitorFile);
+    const std::vector<LogEntry> monitorEnd = EventsOf(log, "END", oldMonitorFile);
+    const std::vector<LogEntry> appletClose = EventsOf(log, "CLOSE", oldAppletFile);
+    const std::vector<LogEntry> appletEnd = EventsOf(log, "END", oldAppletFile);
+    ASSERT_EQ(monitorClose.size(), 1u);
+    ASSERT_EQ(monitorEnd.size(), 1u);
+    ASSERT_EQ(appletClose.size(), 1u);
+    ASSERT_EQ(appletEnd.size(), 1u);
+    EXPECT_GE(monitorClose[0].ms, hides.back().ms + 2900);
+    EXPECT_GE(monitorEnd[0].ms, monitorClose[0].ms + 1400);  // 1.5 s, give or take the clocks' steps
+    EXPECT_GE(appletClose[0].ms, monitorEnd[0].ms);
+    EXPECT_GE(appletEnd[0].ms, appletClose[0].ms + 1400);
+    EXPECT_LT(appletEnd[0].ms, starts[2].ms);
     EXPECT_TRUE(monitor.WaitExit(20000));
+    EXPECT_TRUE(oldApplet.WaitExit(20000));
 
-    // The Windows directory.
+    // The Windows directory: the new applet and device monitor in place of the old ones.
     EXPECT_EQ(e2e::ReadFile(windir_ + L"\\MyInstall\\RC.reg"), e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\RC.dat"));
     EXPECT_EQ(e2e::ReadFile(windir_ + L"\\MyInstall\\TSS.reg"), e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\TSS.dat"));
     const std::string applet = e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\Pelkora.ex_");
@@ -299,8 +403,11 @@ TEST_F(Launcher, InstallsFromTheMediaInOrderAndEndsWithTheRestartPrompt) {
     EXPECT_TRUE(e2e::GetString(HKEY_CURRENT_USER, kAppletKey, L"Profile", &profile));
     EXPECT_EQ(profile, L"RC28Keys");
 
-    // The installed applet runs on after the launcher; the test closes it.
-    EXPECT_TRUE(e2e::WaitFor([] { return e2e::FindTitle(kAppletTitle) != nullptr; }, 60000));
+    // The new applet runs on after the launcher (the old one has ended); the test closes it.
+    EXPECT_TRUE(e2e::WaitFor([&] {
+        HWND applet = e2e::FindTitle(kAppletTitle);
+        return applet && OwnerOf(applet) != oldApplet.id();
+    }, 60000));
     EXPECT_TRUE(CloseAll(kAppletTitle, 30000));
 
     // How long one installation from the stand-in media takes, next to what is fixed: the start

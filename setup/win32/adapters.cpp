@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "restartdlg.h"
+#include "system_dll.h"
 
 namespace setup::win32 {
 
@@ -10,6 +11,7 @@ namespace setup::win32 {
 // The logic's start-up records carry the 32-bit record's size.
 static_assert(sizeof(STARTUPINFOA) == 68);
 #endif
+static_assert(SYNCHRONIZE == win::kSynchronize && WAIT_TIMEOUT == win::kWaitTimeout);
 
 namespace {
 
@@ -85,6 +87,10 @@ std::uint32_t ProcessesAdapter::WaitFor(Handle handle, std::uint32_t timeoutMs) 
     return WaitForSingleObject(As<HANDLE>(handle), timeoutMs);
 }
 
+Handle ProcessesAdapter::Open(std::uint32_t access, bool inheritHandle, std::uint32_t processId) {
+    return Of(OpenProcess(access, inheritHandle, processId));
+}
+
 std::uint32_t ProcessesAdapter::WaitIdle(Handle process, std::uint32_t timeoutMs) {
     return WaitForInputIdle(As<HANDLE>(process), timeoutMs);
 }
@@ -101,18 +107,33 @@ std::string FilesAdapter::WindowsDirectory() { return Directory(GetWindowsDirect
 
 std::string FilesAdapter::SystemDirectory() { return Directory(GetSystemDirectoryA); }
 
+namespace {
+
+// The version functions of the system's VERSION.dll; a missing DLL or function counts as a
+// failing call.
+struct VersionApi {
+    SystemLibrary dll{L"version.dll"};
+    decltype(&GetFileVersionInfoSizeA) infoSize = dll.Get<decltype(&GetFileVersionInfoSizeA)>("GetFileVersionInfoSizeA");
+    decltype(&GetFileVersionInfoA) info = dll.Get<decltype(&GetFileVersionInfoA)>("GetFileVersionInfoA");
+    decltype(&VerQueryValueA) query = dll.Get<decltype(&VerQueryValueA)>("VerQueryValueA");
+};
+
+}  // namespace
+
 std::uint32_t FilesAdapter::ProductVersionMS(const std::string& path) {
+    static const VersionApi api;
+    if (!api.infoSize || !api.info || !api.query) return 0;
     DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    DWORD size = api.infoSize(path.c_str(), &ignored);
     if (size == 0) return 0;
     UniqueGlobal memory(GlobalAlloc(GMEM_ZEROINIT, size + 100));
     if (!memory) return 0;
     void* block = GlobalLock(memory.get());
     std::uint32_t version = 0;
-    if (block && GetFileVersionInfoA(path.c_str(), 0, size, block)) {
+    if (block && api.info(path.c_str(), 0, size, block)) {
         void* fixed = nullptr;
         UINT length = 0;
-        if (VerQueryValueA(block, "\\", &fixed, &length) && length != 0)
+        if (api.query(block, "\\", &fixed, &length) && length != 0)
             version = static_cast<VS_FIXEDFILEINFO*>(fixed)->dwProductVersionMS;
     }
     if (block) GlobalUnlock(memory.get());
@@ -139,6 +160,11 @@ Hwnd WindowsAdapter::FindTop(const char* className, const char* title) {
 
 std::intptr_t WindowsAdapter::Send(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
     return SendMessageA(As<HWND>(window), msg, wParam, lParam);
+}
+
+std::uint32_t WindowsAdapter::OwnerProcess(Hwnd window) {
+    DWORD id = 0;
+    return GetWindowThreadProcessId(As<HWND>(window), &id) != 0 ? id : 0;
 }
 
 bool WindowsAdapter::Post(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {

@@ -34,6 +34,7 @@ public:
     bool Start(const std::string& commandLine, bool inheritHandles, std::uint32_t creationFlags,
                const std::string& workingDir, const StartupRecord& startup, ProcessRecord* process) override;
     std::uint32_t WaitFor(Handle handle, std::uint32_t timeoutMs) override;
+    Handle Open(std::uint32_t access, bool inheritHandle, std::uint32_t processId) override;
     std::uint32_t WaitIdle(Handle process, std::uint32_t timeoutMs) override;
     void Close(Handle handle) override;
     void Exec(const std::string& commandLine, std::int32_t show) override;
@@ -54,6 +55,7 @@ class WindowsAdapter : public Windows {
 public:
     Hwnd FindTop(const char* className, const char* title) override;
     std::intptr_t Send(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+    std::uint32_t OwnerProcess(Hwnd window) override;
     bool Post(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
     void BringToTop(Hwnd window) override;
     std::int32_t Alert(Hwnd owner, const std::string& text, const std::string& caption,

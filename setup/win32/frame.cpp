@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "adapters.h"
+#include "system_dll.h"
 
 namespace setup::win32 {
 
@@ -24,19 +25,44 @@ namespace {
 
 const char kFrameClass[] = "TvCardSetupFrame";
 
-// "Setup.bin" in the current directory, in any format GDI+ decodes, copied into a 32-bit DIB section.
+// The flat GDI+ functions the skin needs, from the system's gdiplus.dll.
+struct GdiplusApi {
+    template <class Fn>
+    Fn Get(const char* name) const { return dll.Get<Fn>(name); }
+
+    SystemLibrary dll{L"gdiplus.dll"};
+    decltype(&Gdiplus::GdiplusStartup) startup = Get<decltype(startup)>("GdiplusStartup");
+    decltype(&Gdiplus::GdiplusShutdown) shutdown = Get<decltype(shutdown)>("GdiplusShutdown");
+    decltype(&Gdiplus::DllExports::GdipCreateBitmapFromFile) fromFile =
+        Get<decltype(fromFile)>("GdipCreateBitmapFromFile");
+    decltype(&Gdiplus::DllExports::GdipGetImageWidth) width = Get<decltype(width)>("GdipGetImageWidth");
+    decltype(&Gdiplus::DllExports::GdipGetImageHeight) height = Get<decltype(height)>("GdipGetImageHeight");
+    decltype(&Gdiplus::DllExports::GdipBitmapLockBits) lockBits = Get<decltype(lockBits)>("GdipBitmapLockBits");
+    decltype(&Gdiplus::DllExports::GdipBitmapUnlockBits) unlockBits =
+        Get<decltype(unlockBits)>("GdipBitmapUnlockBits");
+    decltype(&Gdiplus::DllExports::GdipDisposeImage) dispose = Get<decltype(dispose)>("GdipDisposeImage");
+
+    bool complete() const {
+        return startup && shutdown && fromFile && width && height && lockBits && unlockBits && dispose;
+    }
+};
+
+// "Setup.bin" in the current directory, in any format GDI+ decodes, copied into a 32-bit DIB
+// section. Without GDI+ it counts as undecodable.
 HBITMAP DecodeSkinFile(int* width, int* height) {
+    static const GdiplusApi gdip;
+    if (!gdip.complete()) return nullptr;
     ULONG_PTR token = 0;
     Gdiplus::GdiplusStartupInput input;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return nullptr;
+    if (gdip.startup(&token, &input, nullptr) != Gdiplus::Ok) return nullptr;
     HBITMAP dib = nullptr;
     wchar_t file[MAX_PATH] = {};
     MultiByteToWideChar(CP_ACP, 0, kSkinFile, -1, file, MAX_PATH);
     Gdiplus::GpBitmap* picture = nullptr;
-    if (Gdiplus::DllExports::GdipCreateBitmapFromFile(file, &picture) == Gdiplus::Ok) {
+    if (gdip.fromFile(file, &picture) == Gdiplus::Ok) {
         UINT w = 0, h = 0;
-        Gdiplus::DllExports::GdipGetImageWidth(picture, &w);
-        Gdiplus::DllExports::GdipGetImageHeight(picture, &h);
+        gdip.width(picture, &w);
+        gdip.height(picture, &h);
         BITMAPINFO bi = {};
         bi.bmiHeader.biSize = sizeof bi.bmiHeader;
         bi.bmiHeader.biWidth = static_cast<LONG>(w);
@@ -54,18 +80,17 @@ HBITMAP DecodeSkinFile(int* width, int* height) {
             data.PixelFormat = PixelFormat32bppRGB;
             data.Scan0 = bits;
             Gdiplus::GpRect rect(0, 0, static_cast<INT>(w), static_cast<INT>(h));
-            if (Gdiplus::DllExports::GdipBitmapLockBits(
-                    picture, &rect, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf,
-                    PixelFormat32bppRGB, &data) == Gdiplus::Ok) {
-                Gdiplus::DllExports::GdipBitmapUnlockBits(picture, &data);
+            if (gdip.lockBits(picture, &rect, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf,
+                              PixelFormat32bppRGB, &data) == Gdiplus::Ok) {
+                gdip.unlockBits(picture, &data);
                 dib = static_cast<HBITMAP>(section.release());
                 *width = static_cast<int>(w);
                 *height = static_cast<int>(h);
             }
         }
-        Gdiplus::DllExports::GdipDisposeImage(picture);
+        gdip.dispose(picture);
     }
-    Gdiplus::GdiplusShutdown(token);
+    gdip.shutdown(token);
     return dib;
 }
 

@@ -5,6 +5,7 @@
 #include "resource.h"
 #include "restartdlg.h"
 #include "setupapp.h"
+#include "system_dll.h"
 
 // The logic names the resources by number; setup.rc must carry them under the same ids.
 static_assert(IDS_INSTANCE_NAME == setup::kInstanceNameId);
@@ -15,6 +16,8 @@ static_assert(IDC_RESTART_NOW == setup::kRadioRestartNow && IDC_RESTART_LATER ==
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     using namespace setup::win32;
+    // Before anything can load a DLL by name.
+    RestrictDllSearch();
     static RegistryAdapter registry;
     static ProcessesAdapter processes;
     static FilesAdapter files;

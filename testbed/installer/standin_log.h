@@ -1,5 +1,6 @@
 // Shared by the stand-in programs: finds the media's "standin.ini" in the program's own folder or
-// one of its parents, and appends one tab-separated line per event to the log the ini names:
+// one of its parents (else in the current folder, for a stand-in that runs from outside the
+// media), and appends one tab-separated line per event to the log the ini names:
 //   <unix ms> TAB <event> TAB <pid> TAB <name> TAB <cwd> TAB <command line> TAB <extra>
 // <name> is the program's path relative to the folder of the ini (e.g. "Lumora\setup.exe").
 #pragma once
@@ -43,6 +44,15 @@ inline Config Load() {
             c.ini = candidate;
             c.root = dir + "\\";
             break;
+        }
+    }
+    if (c.ini.empty()) {
+        char cwd[MAX_PATH] = {};
+        const DWORD n = GetCurrentDirectoryA(MAX_PATH, cwd);
+        std::string candidate = std::string(cwd, n < MAX_PATH ? n : 0) + "\\standin.ini";
+        if (n > 0 && n < MAX_PATH && GetFileAttributesA(candidate.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            c.ini = candidate;
+            c.root = candidate.substr(0, candidate.size() - 11);
         }
     }
     c.name = self;

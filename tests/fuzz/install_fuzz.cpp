@@ -209,8 +209,15 @@ public:
         FUZZ_CHECK(it != open_.end(), closed_.count(handle) ? "waits on a handle it has closed"
                                                              : "waits on a handle it does not own");
         if (it == open_.end()) return 0xFFFFFFFF;
-        FUZZ_CHECK(it->second.kind == "process" || it->second.kind == "event", "waits on a " + it->second.kind);
+        FUZZ_CHECK(it->second.kind == "process" || it->second.kind == "event" || it->second.kind == "opened process",
+                   "waits on a " + it->second.kind);
         if (it->second.kind == "event") return WaitEvent(handle, timeoutMs);
+        // A closed program that ends within the bound, or does not.
+        if (it->second.kind == "opened process") {
+            FUZZ_CHECK(timeoutMs != 0xFFFFFFFFu, "waits without a bound for a program it closed");
+            world_.WaitFor(handle, timeoutMs);
+            return Fails(b) ? win::kWaitTimeout : 0;
+        }
         // The child's lifetime: it never ends, or the GUI thread runs a while before it does.
         if (((b >> 3) & 31) == 31) throw Ended{true};
         for (int i = (b >> 3) & 3; i > 0; --i) GuiStep();
@@ -226,10 +233,17 @@ public:
         Step();
         const auto it = open_.find(handle);
         const std::string kind = it == open_.end() ? "" : it->second.kind;
-        FUZZ_CHECK(kind.empty() || kind == "process" || kind == "thread" || kind == "event",
+        FUZZ_CHECK(kind.empty() || kind == "process" || kind == "thread" || kind == "event" || kind == "opened process",
                    "closes a " + kind + " handle as a kernel object");
         Release(handle, kind.empty() ? "process" : kind.c_str());
         world_.Close(handle);
+    }
+    Handle Open(std::uint32_t access, bool inheritHandle, std::uint32_t processId) override {
+        const std::uint8_t b = Step();
+        FUZZ_CHECK(access == 0x100000 && !inheritHandle, "opens a program's process for more than waiting");
+        if (Fails(b)) return 0;
+        return Own(world_.Open(access, inheritHandle, processId), "opened process",
+                   "process " + std::to_string(processId));
     }
     void Exec(const std::string& commandLine, std::int32_t show) override {
         Step();
@@ -288,6 +302,10 @@ public:
             return 0;
         }
         return world_.FindTop(className, title);
+    }
+    std::uint32_t OwnerProcess(Hwnd window) override {
+        Step();
+        return world_.OwnerProcess(window);
     }
     std::intptr_t Send(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
         Step();

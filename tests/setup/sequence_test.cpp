@@ -1,4 +1,6 @@
 // The installation sequence, compared as whole traces of what the launcher does.
+#include <algorithm>
+
 #include "sequence_fixture.h"
 
 namespace setup {
@@ -403,29 +405,72 @@ TEST_F(SequenceTest, RegistryRefusalsSkipOnlyTheirOwnSteps) {
     }
 }
 
-TEST_F(SequenceTest, RunningAppletAndDeviceMonitorAreClosedByTitle) {
+// A program closed before its files are replaced: its process is opened while the window still
+// names it, and after the close the sequence waits up to ten seconds for it to end.
+Trace CloseAndWait(const std::string& title, std::uint32_t pid, const char* waitResult = "") {
+    const std::string id = std::to_string(pid);
+    return {"GetWindowThreadProcessId(" + title + ") = " + id, "OpenProcess(0x100000, 0, " + id + ")",
+            "SendMessage(" + title + ", 0x10)", "WaitFor(process " + id + ", 10000)" + waitResult,
+            "Close(process " + id + ")"};
+}
+
+TEST_F(SequenceTest, RunningAppletAndDeviceMonitorAreClosedByTitleAndWaitedFor) {
+    const std::vector<std::string> closing = {"GetWindowThreadProcessId(", "OpenProcess(", "SendMessage(",
+                                              "WaitFor(process", "Close(process"};
     const struct {
-        std::vector<const char*> titles;
-        Trace sent;
+        std::vector<const char*> titles;  // processes 501, 502, ... in this order
+        Trace closed;
     } cases[] = {
-        {{"PCI TV Card Remote Control Applet"},
-         {"SendMessage(PCI TV Card Remote Control Applet, 0x10)"}},
+        {{"PCI TV Card Remote Control Applet"}, CloseAndWait("PCI TV Card Remote Control Applet", 501)},
         {{"PCI TV Card Remote Control Applet", "TV Card Remote Control Applet",
           "TV Card Remote Control Device Monitor", "Nuvex Schedule Agent"},
-         {"SendMessage(TV Card Remote Control Device Monitor, 0x10)",
-          "SendMessage(TV Card Remote Control Applet, 0x10)"}},
+         Cat({CloseAndWait("TV Card Remote Control Device Monitor", 503),
+              CloseAndWait("TV Card Remote Control Applet", 502)})},
     };
     for (const auto& c : cases) {
         Fresh();
         for (const char* t : c.titles) world->AddWindow("any", t);
         Run();
-        EXPECT_TRACE(Only(world->trace, {"SendMessage("}), c.sent);
+        EXPECT_TRACE(Only(world->trace, closing), c.closed);
     }
-    // The schedule agent is closed only with its class.
+    // The schedule agent is closed only with its class, and not waited for.
     Fresh();
     world->AddWindow("Afx:00400000:0", "Nuvex Schedule Agent");
     Run();
-    EXPECT_TRACE(Only(world->trace, {"SendMessage("}), (Trace{"SendMessage(Nuvex Schedule Agent, 0x10)"}));
+    EXPECT_TRACE(Only(world->trace, closing), (Trace{"SendMessage(Nuvex Schedule Agent, 0x10)"}));
+}
+
+TEST_F(SequenceTest, AProgramThatDoesNotEndOrCannotBeOpenedDoesNotHoldUpTheSequence) {
+    const std::string kMonitor = "TV Card Remote Control Device Monitor";
+    const std::string kApplet = "TV Card Remote Control Applet";
+    const Trace findMonitor = {R"(FindWindow(null, "TV Card Remote Control Device Monitor"))"};
+    const Trace findApplet = {R"(FindWindow(null, "TV Card Remote Control Applet"))"};
+    const Trace replaced = {R"(SetFileAttributes(C:\WINDOWS\Pelkwatch.exe, 0x80))"};
+    const struct {
+        const char* name;
+        void (*arrange)(fake::World&);
+        Trace monitor;  // what happens to the device monitor (process 501)
+    } cases[] = {
+        {"still running when the wait times out: left, and the applet is closed next",
+         [](fake::World& w) { w.lingering.insert(501); }, CloseAndWait(kMonitor, 501, " times out")},
+        {"a process that cannot be opened: closed without a wait",
+         [](fake::World& w) { w.unopenable.insert(501); },
+         {"GetWindowThreadProcessId(" + kMonitor + ") = 501", "OpenProcess(0x100000, 0, 501) fails",
+          "SendMessage(" + kMonitor + ", 0x10)"}},
+        {"a window whose program is already gone: closed without a wait",
+         [](fake::World& w) { w.windows[0].processId = 0; },
+         {"GetWindowThreadProcessId(" + kMonitor + ") = 0", "SendMessage(" + kMonitor + ", 0x10)"}},
+    };
+    for (const auto& c : cases) {
+        Fresh();
+        world->AddWindow("any", kMonitor);
+        world->AddWindow("any", kApplet);
+        c.arrange(*world);
+        Run();
+        const Trace expected = Cat({findMonitor, c.monitor, findApplet, CloseAndWait(kApplet, 502), replaced});
+        const Trace tail = TailFrom(world->trace, findMonitor[0]);
+        EXPECT_TRACE(Trace(tail.begin(), tail.begin() + std::min(tail.size(), expected.size())), expected) << c.name;
+    }
 }
 
 TEST_F(SequenceTest, WithoutTheWatchEventTheSequenceGoesOnUnwatched) {

@@ -79,8 +79,9 @@ const Value* World::Find(RegRoot root, const std::string& path, const std::strin
     return v == k->second.end() ? nullptr : &v->second;
 }
 
-void World::AddWindow(const std::string& className, const std::string& title) {
-    windows.push_back(Window{m_nextWindow++, className, title});
+World::Window& World::AddWindow(const std::string& className, const std::string& title) {
+    windows.push_back(Window{m_nextWindow++, className, title, 501 + static_cast<std::uint32_t>(windows.size())});
+    return windows.back();
 }
 
 void World::RemoveWindow(const std::string& title) {
@@ -231,6 +232,10 @@ std::uint32_t World::WaitFor(Handle handle, std::uint32_t timeoutMs) {
     if (!o) return 0xFFFFFFFF;
     const std::string name = o->name;
     const bool isEvent = o->kind == "event";
+    if (o->kind == "opened process" && lingering.count(static_cast<std::uint32_t>(std::stoul(o->path))) != 0) {
+        Log("WaitFor(" + name + ", " + Ms(timeoutMs) + ") times out");
+        return win::kWaitTimeout;
+    }
     Log("WaitFor(" + name + ", " + Ms(timeoutMs) + ")");
     if (!isEvent) return 0;
     for (int round = 0; round < 100 && m_setEvents.count(handle) == 0; ++round)
@@ -240,6 +245,17 @@ std::uint32_t World::WaitFor(Handle handle, std::uint32_t timeoutMs) {
         Log("ERROR: the wait on " + name + " never ends");
     }
     return 0;
+}
+
+Handle World::Open(std::uint32_t access, bool inheritHandle, std::uint32_t processId) {
+    const std::string line = "OpenProcess(" + Hex(access) + ", " + std::to_string(inheritHandle) + ", " +
+                             std::to_string(processId) + ")";
+    if (unopenable.count(processId) != 0) {
+        Log(line + " fails");
+        return 0;
+    }
+    Log(line);
+    return NewHandle("opened process", "process " + std::to_string(processId), std::to_string(processId));
 }
 
 std::uint32_t World::WaitIdle(Handle process, std::uint32_t timeoutMs) {
@@ -306,6 +322,14 @@ Hwnd World::FindTop(const char* className, const char* title) {
 std::intptr_t World::Send(Hwnd window, std::uint32_t msg, std::uintptr_t, std::intptr_t) {
     Log("SendMessage(" + WindowName(window) + ", " + Hex(msg) + ")");
     return 0;
+}
+
+std::uint32_t World::OwnerProcess(Hwnd window) {
+    std::uint32_t id = 0;
+    for (const auto& w : windows)
+        if (w.hwnd == window) id = w.processId;
+    Log("GetWindowThreadProcessId(" + WindowName(window) + ") = " + std::to_string(id));
+    return id;
 }
 
 bool World::Post(Hwnd window, std::uint32_t msg, std::uintptr_t, std::intptr_t) {

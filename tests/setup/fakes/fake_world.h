@@ -60,10 +60,14 @@ public:
     struct Window {
         Hwnd hwnd;
         std::string className, title;
+        std::uint32_t processId;  // 0: GetWindowThreadProcessId finds no window
     };
     std::vector<Window> windows;  // top-level windows besides the setup window
-    void AddWindow(const std::string& className, const std::string& title);
+    // Each window gets a process of its own: ids 501, 502, ... in the order they were added.
+    Window& AddWindow(const std::string& className, const std::string& title);
     void RemoveWindow(const std::string& title);
+    std::set<std::uint32_t> lingering;   // processes that are still running when a wait times out
+    std::set<std::uint32_t> unopenable;  // processes that OpenProcess refuses
 
     bool eventCreates = true;
     bool workerStarts = true;
@@ -111,6 +115,7 @@ public:
                const std::string& workingDir, const StartupRecord& startup,
                ProcessRecord* process) override;
     std::uint32_t WaitFor(Handle handle, std::uint32_t timeoutMs) override;  // also Sync
+    Handle Open(std::uint32_t access, bool inheritHandle, std::uint32_t processId) override;
     std::uint32_t WaitIdle(Handle process, std::uint32_t timeoutMs) override;
     void Close(Handle handle) override;  // also Sync and AppHost
     void Exec(const std::string& commandLine, std::int32_t show) override;
@@ -126,6 +131,7 @@ public:
     Hwnd FindTop(const char* className, const char* title) override;
     std::intptr_t Send(Hwnd window, std::uint32_t msg, std::uintptr_t wParam,
                        std::intptr_t lParam) override;
+    std::uint32_t OwnerProcess(Hwnd window) override;
     bool Post(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
     void BringToTop(Hwnd window) override;
     std::int32_t Alert(Hwnd owner, const std::string& text, const std::string& caption,
@@ -165,8 +171,8 @@ public:
 private:
     struct Object {
         std::string name;
-        std::string kind;  // key, process, thread, event, token, mutex
-        std::string path;  // key: "HKLM\path"; mutex: its name
+        std::string kind;  // key, process, thread, event, token, mutex, opened process
+        std::string path;  // key: "HKLM\path"; mutex: its name; opened process: its id
     };
     Handle NewHandle(const std::string& kind, const std::string& name, const std::string& path = "");
     const Object* Live(Handle h, const char* what);

@@ -1,0 +1,35 @@
+// DLLs that are not KnownDLLs on every Windows the launcher runs on (VERSION.dll and gdiplus.dll)
+// are loaded from the system folder by their full path, never by name: Windows looks for a DLL
+// named by a program in the program's own folder first, and the launcher runs with administrator
+// rights from wherever its media was copied to, a download folder among them.
+#pragma once
+#include <windows.h>
+
+namespace setup::win32 {
+
+// Takes the current folder out of the search for DLLs loaded by name and, where Windows has it
+// (8 and later, 7 with KB2533623), limits that search to the system folder. Both functions are
+// looked up at run time: Windows XP SP3 has only the first.
+void RestrictDllSearch();
+
+// One DLL of the system folder, loaded for the rest of the process: the functions taken from it
+// are called until the launcher ends.
+class SystemLibrary {
+public:
+    explicit SystemLibrary(const wchar_t* fileName);
+    SystemLibrary(const SystemLibrary&) = delete;
+    SystemLibrary& operator=(const SystemLibrary&) = delete;
+
+    // The exported function `name` with the type of the header's declaration; nullptr when the
+    // DLL or the function is missing.
+    template <class Fn>
+    Fn Get(const char* name) const {
+        if (!module_) return nullptr;
+        return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module_, name)));
+    }
+
+private:
+    HMODULE module_;
+};
+
+}  // namespace setup::win32
