@@ -55,10 +55,13 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 # Keep one wineserver for the whole session, so that every test does not pay its start-up.
 wineserver -p </dev/null >/dev/null 2>&1 || true
+# An applet that an earlier session installed must not start by itself in this one, in the
+# middle of a test: its autostart value goes before the Run key is read.
+wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v 'TV Card Remote Control Device Monitor' /f \
+  </dev/null >/dev/null 2>&1 || true
 # Start the prefix's background programs (services, explorer with the notification area) now,
-# detached from our streams: started by a test, they would hold its output pipe open. As a restart,
-# so that the Run key's programs (an applet an earlier session installed) do not start by themselves.
-wine wineboot --restart </dev/null >/dev/null 2>&1 || true
+# detached from our streams: started by a test, they would hold its output pipe open.
+wine wineboot </dev/null >/dev/null 2>&1 || true
 
 wine_env_stop() {
   wineserver -k >/dev/null 2>&1 || true

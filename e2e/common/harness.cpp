@@ -238,6 +238,19 @@ void DeleteValue(HKEY root, const std::wstring& path, const std::wstring& name) 
 
 void DeleteTree(HKEY root, const std::wstring& path) { RegDeleteTreeW(root, path.c_str()); }
 
+bool SetRaw(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type, const std::string& data) {
+    return RegSetKeyValueW(root, path.c_str(), name.c_str(), type, data.data(), static_cast<DWORD>(data.size())) ==
+           ERROR_SUCCESS;
+}
+
+std::string DwordBytes(DWORD value) { return std::string(reinterpret_cast<const char*>(&value), sizeof value); }
+
+std::string Utf16Bytes(const std::wstring& text) {
+    std::string bytes;
+    for (wchar_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF)};
+    return bytes + std::string(2, '\0');
+}
+
 std::string ReadFile(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

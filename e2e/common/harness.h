@@ -71,6 +71,11 @@ bool GetString(HKEY root, const std::wstring& path, const std::wstring& name, st
 bool ValueExists(HKEY root, const std::wstring& path, const std::wstring& name);
 void DeleteValue(HKEY root, const std::wstring& path, const std::wstring& name);
 void DeleteTree(HKEY root, const std::wstring& path);
+// Stores a value of any type and size, as another program may have left it.
+bool SetRaw(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type, const std::string& data);
+// The bytes of a DWORD, and of a UTF-16 text with its terminating zero, as the registry stores them.
+std::string DwordBytes(DWORD value);
+std::string Utf16Bytes(const std::wstring& text);
 
 // Files.
 std::string ReadFile(const std::wstring& path);         // empty when missing

@@ -133,18 +133,6 @@ inline bool AnswerRestartNo(HWND dialog) {
     return true;
 }
 
-// Stores a value of any type and size, as another program may have left it.
-inline bool SetRawValue(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type,
-                        const std::string& data) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    const LONG rc = RegSetValueExW(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                                   static_cast<DWORD>(data.size()));
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
-}
-
 // Copies a folder tree; false when anything could not be copied.
 inline bool CopyTree(const std::wstring& from, const std::wstring& to) {
     if (!CreateDirectoryW(to.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;

@@ -600,15 +600,6 @@ struct FaultRun {
 const wchar_t kIntercastKey[] = L"SOFTWARE\\INTEL\\Intercast\\Drivers";
 const wchar_t kPropwenKey[] = L"SOFTWARE\\Orvane\\TV Card Setup\\Propwen";  // what the stand-in records
 
-// UTF-16 bytes of a text, its terminating zero included (RegSetValueExW's string types).
-std::string Utf16(const std::wstring& text) {
-    std::string bytes;
-    for (wchar_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF)};
-    return bytes + std::string(2, '\0');
-}
-
-std::string Dword(DWORD v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
-
 // A 24-bit BMP of the given size, of which only `keep` bytes are written (all when 0).
 std::string Bmp(LONG width, LONG height, size_t keep) {
     BITMAPFILEHEADER file = {};
@@ -656,25 +647,25 @@ TEST_F(Launcher, MissingMediaFilesBrokenSkinsAndOddRegistryValuesStillEndAtTheRe
           "WMF\\wmfdist11.exe", "MP10\\windowsmedia10-kb905592-x86-intl.exe"},
          Bmp(64, 64, 2000),  // truncated
          {{HKEY_LOCAL_MACHINE, kTunerKey, L"IsOldBoard", REG_BINARY, std::string(8, '\0')},  // too large: missing, old board
-          {HKEY_LOCAL_MACHINE, kTunerKey, L"GPIO", REG_BINARY, Dword(0x40)},               // 4 bytes: taken
+          {HKEY_LOCAL_MACHINE, kTunerKey, L"GPIO", REG_BINARY, e2e::DwordBytes(0x40)},               // 4 bytes: taken
           {HKEY_LOCAL_MACHINE, kIntercastKey, L"Capture Description", REG_BINARY, oversize}},  // not read
          true, 1},
         {"/Harlo", L"/Harlo",
          {"Harlo\\setup.exe", "Harlo\\BorrinUtility\\RC.dat", "Harlo\\BorrinUtility\\Pelkora.ex_", "Extra\\Setup.exe",
           "MPEG4\\wmpcdcs8.exe"},
          "Setup.bin is a text, not a picture.\r\n",
-         {{HKEY_LOCAL_MACHINE, kTunerKey, L"IsOldBoard", REG_SZ, Utf16(L"0")},  // 2 bytes: missing, old board
-          {HKEY_LOCAL_MACHINE, kTunerKey, L"GPIO", REG_DWORD, Dword(0x40000)},  // the new board's bit only
-          {HKEY_LOCAL_MACHINE, kIntercastKey, L"Capture Description", REG_EXPAND_SZ, Utf16(L"philips saa7130 capture")}},
+         {{HKEY_LOCAL_MACHINE, kTunerKey, L"IsOldBoard", REG_SZ, e2e::Utf16Bytes(L"0")},  // 2 bytes: missing, old board
+          {HKEY_LOCAL_MACHINE, kTunerKey, L"GPIO", REG_DWORD, e2e::DwordBytes(0x40000)},  // the new board's bit only
+          {HKEY_LOCAL_MACHINE, kIntercastKey, L"Capture Description", REG_EXPAND_SZ, e2e::Utf16Bytes(L"philips saa7130 capture")}},
          false, 0},
         {"/BOTH", L"/BOTH",
          {"Lumora\\setup.exe", "Tessly\\Utility\\TSS.dat", "Tessly\\Utility\\Pelkora.ex_", "DirectX\\dxsetup.exe"},
          Bmp(40000, 40000, 4096),  // claims 4.8 GB of pixels
          {{HKEY_LOCAL_MACHINE, kTunerKey, L"IsOldBoard", REG_QWORD, std::string(8, '\0')},
-          {HKEY_LOCAL_MACHINE, kTunerKey, L"GPIO", REG_DWORD_BIG_ENDIAN, Dword(0x40)},
+          {HKEY_LOCAL_MACHINE, kTunerKey, L"GPIO", REG_DWORD_BIG_ENDIAN, e2e::DwordBytes(0x40)},
           // Only the text before the first zero counts: the chip's name after it is no conflict.
           {HKEY_LOCAL_MACHINE, kIntercastKey, L"Capture Description", REG_MULTI_SZ,
-           Utf16(L"x") + Utf16(L"SAA7130") + std::string(2, '\0')}},
+           e2e::Utf16Bytes(L"x") + e2e::Utf16Bytes(L"SAA7130") + std::string(2, '\0')}},
          true, 1},
     };
 
@@ -702,7 +693,7 @@ TEST_F(Launcher, MissingMediaFilesBrokenSkinsAndOddRegistryValuesStillEndAtTheRe
             skin << run.skin;
         }
         ASSERT_TRUE(e2e::SetDword(HKEY_CURRENT_USER, kAppletKey, L"Do Not Use", 1));
-        for (const auto& v : run.values) ASSERT_TRUE(SetRawValue(v.root, v.key, v.name, v.type, v.data));
+        for (const auto& v : run.values) ASSERT_TRUE(e2e::SetRaw(v.root, v.key, v.name, v.type, v.data));
         const Tree windowsBefore = Snapshot(windir_);
         const Tree mediaBefore = Snapshot(media);
 

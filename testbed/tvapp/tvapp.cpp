@@ -1,14 +1,15 @@
 // Stand-in for the user's TV application: a window of a chosen class that records the keyboard
 // messages and close requests it receives, one line each, to a log file.
 //
-//   tvapp.exe [--class NAME] [--title TEXT] [--log PATH] [--hang] [--times]
+//   tvapp.exe [--class NAME] [--title TEXT] [--log PATH] [--hang | --crash] [--times]
 //
 // NAME defaults to "TvCardStandInTv", TEXT to "Stand-in TV"; without --log the path comes from the
 // environment variable TVAPP_LOG (a copy started with no arguments still logs), else nothing is
 // written. --hang makes every WM_KEYDOWN block the window for a minute: a TV application that has
-// stopped responding. --times (or the variable TVAPP_TIMES) ends every line with " t=<decimal>",
-// the system time of its arrival in 100 ns units (the clock of GetSystemTimePreciseAsFileTime),
-// for latency measurements. Lines:
+// stopped responding; --crash makes the first WM_KEYDOWN end the process on the spot, mid-message.
+// --times (or the variable TVAPP_TIMES) ends every line with " t=<decimal>", the system time of
+// its arrival in 100 ns units (the clock of GetSystemTimePreciseAsFileTime), for latency
+// measurements. Lines:
 //   START pid=<decimal> tick=<GetTickCount() in decimal, when the program began>
 //   WM_KEYDOWN wParam=0x<hex> lParam=0x<hex>     (likewise WM_KEYUP, WM_CHAR, WM_CLOSE)
 #include <windows.h>
@@ -21,6 +22,7 @@ namespace {
 
 HANDLE g_log = INVALID_HANDLE_VALUE;
 bool g_hang = false;
+bool g_crash = false;
 bool g_times = false;
 constexpr DWORD kHangMs = 60000;
 
@@ -53,6 +55,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
         case WM_KEYDOWN:
             LogMessage("WM_KEYDOWN", wParam, lParam);
             if (g_hang) Sleep(kHangMs);
+            if (g_crash) TerminateProcess(GetCurrentProcess(), 0xC0000005);
             return 0;
         case WM_KEYUP:
             LogMessage("WM_KEYUP", wParam, lParam);
@@ -91,6 +94,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
         else if (arg == L"--title" && hasValue) title = argv[++i];
         else if (arg == L"--log" && hasValue) logPath = argv[++i];
         else if (arg == L"--hang") g_hang = true;
+        else if (arg == L"--crash") g_crash = true;
         else if (arg == L"--times") g_times = true;
     }
     if (argv) LocalFree(argv);

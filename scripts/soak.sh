@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# The applet on the simulated card for a long run: keys at random moments, a removal and return of
+# the card every minute, stale handles and the tray menu now and then; every key must be accounted
+# for and the applet's handles, windows and working set must not grow. The test command runs the
+# same test for a minute.   bash scripts/soak.sh [SECONDS]   (default 1800)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-1800}
+bash scripts/bootstrap.sh
+bash scripts/build.sh >build/soak-build.log 2>&1 || { cat build/soak-build.log; exit 1; }
+source scripts/wine-env.sh
+trap wine_env_stop EXIT
+build=build/win32
+if [ "$E2E_ARCH" = win64 ]; then
+  build=build/win64
+  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$E2E_TOOLCHAIN" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+  cmake --build "$build" -j2 >build/soak-build64.log 2>&1 || { cat build/soak-build64.log; exit 1; }
+fi
+status=0
+# Wine programs inherit our descriptors: their output goes to a file, never through a pipe.
+SOAK_SECONDS=$seconds wine "$build/e2e/applet/card_e2e.exe" --gtest_filter='CardTest.Soak*' \
+  </dev/null >build/soak.log 2>&1 || status=$?
+grep -E '^\[ soak|OK \]|FAILED|Failure' build/soak.log || true
+exit $status
