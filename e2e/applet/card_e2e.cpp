@@ -149,7 +149,9 @@ protected:
         CloseEverything();
         EXPECT_TRUE(WindowsTitled(kTitle).empty()) << "an applet outlived its test";
         SetEnvironmentVariableW(L"TVAPP_LOG", nullptr);
+        // The double stays loaded for the session: the other tests of the session see no card.
         card_->Reset();
+        card_->SetPresent(false);
     }
 
 
