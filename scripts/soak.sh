@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-1800}
 bash scripts/bootstrap.sh
 bash scripts/build.sh >build/soak-build.log 2>&1 || { cat build/soak-build.log; exit 1; }
+export WINEPREFIX=${WINEPREFIX:-$(pwd)/build/soak-prefix}
 source scripts/wine-env.sh
 trap wine_env_stop EXIT
 build=build/win32
