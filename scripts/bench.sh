@@ -20,12 +20,8 @@ bash scripts/build.sh >build/bench/build.log 2>&1 || { cat build/bench/build.log
 export WINEPREFIX=$root/build/bench-prefix
 source scripts/wine-env.sh
 trap wine_env_stop EXIT
-build=build/win32
-if [ "$E2E_ARCH" = win64 ]; then
-  build=build/win64
-  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$E2E_TOOLCHAIN" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-  cmake --build "$build" -j2 >build/bench/build64.log 2>&1 || { cat build/bench/build64.log; exit 1; }
-fi
+e2e_build build/bench/build64.log
+build=$E2E_BUILD
 bench=$root/$build/e2e/bench/bench.exe
 sys=$root/$build/testbed/carddouble/tvcard_double.sys
 ravlet=$root/$build/applet/win32/Ravlet.exe

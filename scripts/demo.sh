@@ -21,13 +21,8 @@ rm -rf "$WINEPREFIX"
 source scripts/wine-env.sh
 trap wine_env_stop EXIT
 
-build=build/win32
-if [ "$E2E_ARCH" = win64 ]; then
-  echo "(E2E_ARCH=win64: the demo runs the x86_64 build of the same sources under wine64)"
-  build=build/win64
-  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$E2E_TOOLCHAIN" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-  cmake --build "$build" -j2 >build/demo-build64.log 2>&1 || { cat build/demo-build64.log; exit 1; }
-fi
+e2e_build build/demo-build64.log
+build=$E2E_BUILD
 
 echo "== installation media"
 bash testbed/media/build-media.sh out/media "$build"

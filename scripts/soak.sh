@@ -11,12 +11,8 @@ bash scripts/build.sh >build/soak-build.log 2>&1 || { cat build/soak-build.log; 
 export WINEPREFIX=${WINEPREFIX:-$(pwd)/build/soak-prefix}
 source scripts/wine-env.sh
 trap wine_env_stop EXIT
-build=build/win32
-if [ "$E2E_ARCH" = win64 ]; then
-  build=build/win64
-  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$E2E_TOOLCHAIN" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-  cmake --build "$build" -j2 >build/soak-build64.log 2>&1 || { cat build/soak-build64.log; exit 1; }
-fi
+e2e_build build/soak-build64.log
+build=$E2E_BUILD
 status=0
 # Wine programs inherit our descriptors: their output goes to a file, never through a pipe.
 SOAK_SECONDS=$seconds wine "$build/e2e/applet/card_e2e.exe" --gtest_filter='CardTest.Soak*' \

@@ -26,14 +26,8 @@ bash scripts/repro.sh
 echo "== end-to-end tests under Wine"
 source scripts/wine-env.sh
 trap wine_env_stop EXIT
-if [ "$E2E_ARCH" = win32 ]; then
-  e2e=build/win32
-else
-  echo "(E2E_ARCH=win64: the e2e tests run the x86_64 build under wine64)"
-  e2e=build/win64
-  cmake -S . -B "$e2e" -DCMAKE_TOOLCHAIN_FILE="$E2E_TOOLCHAIN" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-  cmake --build "$e2e" -j2 >build/win64-build.log 2>&1 || { cat build/win64-build.log; exit 1; }
-fi
+e2e_build build/win64-build.log
+e2e=$E2E_BUILD
 export SCREENSHOT_DIR=$root/build/screenshots
 rm -rf "$SCREENSHOT_DIR" && mkdir -p "$SCREENSHOT_DIR"
 status=0

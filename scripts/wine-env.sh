@@ -6,6 +6,8 @@
 #                  (E2E_ARCH=win64 bash scripts/test.sh).
 #   E2E_TOOLCHAIN  the CMake toolchain file of that build
 #   wine_env_stop  ends the prefix's programs and the display
+#   e2e_build LOG  sets E2E_BUILD to the build whose programs run here: build/win32, or build/win64
+#                  (the x86_64 build of the same sources, made now; its output goes to LOG)
 _wine_env_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 if [ -z "${E2E_ARCH:-}" ]; then
@@ -70,4 +72,16 @@ wine_env_stop() {
     wait "$WINE_ENV_XVFB_PID" 2>/dev/null || true
     unset WINE_ENV_XVFB_PID
   fi
+}
+
+e2e_build() {
+  if [ "$E2E_ARCH" = win32 ]; then
+    E2E_BUILD=build/win32
+    return
+  fi
+  echo "(E2E_ARCH=win64: the x86_64 build of the same sources runs under wine64)"
+  E2E_BUILD=build/win64
+  cmake -S "$_wine_env_root" -B "$_wine_env_root/$E2E_BUILD" -DCMAKE_TOOLCHAIN_FILE="$E2E_TOOLCHAIN" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+  cmake --build "$_wine_env_root/$E2E_BUILD" -j2 >"$1" 2>&1 || { cat "$1"; return 1; }
 }

@@ -19,8 +19,6 @@ namespace {
 
 constexpr DWORD kStartLimitMs = 30000;
 constexpr DWORD kExitLimitMs = 20000;
-constexpr wchar_t kTvClass[] = L"TvCardStandInTv";
-constexpr wchar_t kTvPathKey[] = L"Software\\Orvane\\StandInTv";
 constexpr std::uint32_t kPowerKey = 18;
 
 const std::wstring& TvAppPath() {
@@ -90,18 +88,7 @@ protected:
         SetEnvironmentVariableW(L"TVAPP_LOG", nullptr);
     }
 
-    static void CloseStandIns() {
-        while (HWND w = FindWindowW(kTvClass, nullptr)) {
-            DWORD id = 0;
-            GetWindowThreadProcessId(w, &id);
-            HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-            if (!process) break;
-            TerminateProcess(process, 1);
-            WaitForSingleObject(process, kExitLimitMs);
-            CloseHandle(process);
-            e2e::WaitFor([&] { return !IsWindow(w); }, kExitLimitMs);
-        }
-    }
+    static void CloseStandIns() { KillTvApps(kExitLimitMs); }
 
     // Starts the stand-in TV application with a log and waits for its window.
     HWND StartTv(const std::wstring& log, bool hang = false) {

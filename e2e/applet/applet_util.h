@@ -22,6 +22,9 @@ inline const wchar_t kTitle[] = L"TV Card Remote Control Applet";
 inline const wchar_t kMonitorTitle[] = L"TV Card Remote Control Device Monitor";
 inline const wchar_t kRemoteDialogTitle[] = L"Choose Remote Controller";
 inline const wchar_t kUnloadDialogTitle[] = L"Unload Remote Control Receiver";
+// The stand-in TV application's window class, and where the profiles look for its folder.
+inline const wchar_t kTvClass[] = L"TvCardStandInTv";
+inline const wchar_t kTvPathKey[] = L"Software\\Orvane\\StandInTv";
 
 // "Z:/unix/path" as CMake passes it, in the form the system reports paths: backslashes.
 inline std::wstring WinePath(const char* path) {
@@ -86,6 +89,20 @@ inline HWND VisibleWindowOf(DWORD process, const wchar_t* className, const wchar
 }
 
 inline HWND MenuOf(DWORD process) { return VisibleWindowOf(process, L"#32768"); }
+
+// Ends every running copy of the stand-in TV application.
+inline void KillTvApps(DWORD limitMs) {
+    while (HWND w = FindWindowW(kTvClass, nullptr)) {
+        DWORD id = 0;
+        GetWindowThreadProcessId(w, &id);
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+        if (!process) break;
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, limitMs);
+        CloseHandle(process);
+        e2e::WaitFor([&] { return !IsWindow(w); }, limitMs);
+    }
+}
 
 // The key profiles as the setup installs them: the media's RC.dat through the platform's registry
 // editor, silently.

@@ -35,8 +35,6 @@ constexpr unsigned int kPollsPastSuppression = 5;
 
 constexpr wchar_t kTunerKey[] =
     L"SYSTEM\\CurrentControlSet\\Control\\WDM Video Capture Driver\\WDM TV Tuner\\Tunvex";
-constexpr wchar_t kTvClass[] = L"TvCardStandInTv";
-constexpr wchar_t kTvPathKey[] = L"Software\\Orvane\\StandInTv";
 constexpr WORD kEnable = 1080, kDisable = 1001;
 
 constexpr unsigned int kIoctlWrite = 0x232D04, kIoctlRead = 0x232D08;
@@ -170,16 +168,7 @@ protected:
         CloseTvs();
         for (const TitledWindow& w : WindowsTitled(kTitle)) PostMessageW(w.window, WM_CLOSE, 0, 0);
         e2e::WaitFor([] { return WindowsTitled(kTitle).empty(); }, kExitLimitMs);
-        while (HWND w = FindWindowW(kTvClass, nullptr)) {
-            DWORD id = 0;
-            GetWindowThreadProcessId(w, &id);
-            HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-            if (!process) break;
-            TerminateProcess(process, 1);
-            WaitForSingleObject(process, kExitLimitMs);
-            CloseHandle(process);
-            e2e::WaitFor([&] { return !IsWindow(w); }, kExitLimitMs);
-        }
+        KillTvApps(kExitLimitMs);
     }
 
     void CloseTvs() {

@@ -24,8 +24,6 @@ namespace {
 
 constexpr DWORD kInstallLimitMs = 600000;
 constexpr DWORD kLimitMs = 30000;
-constexpr wchar_t kTvClass[] = L"TvCardStandInTv";
-constexpr wchar_t kTvPathKey[] = L"Software\\Orvane\\StandInTv";
 constexpr WORD kConfigure = 1002, kUnload = 57665;
 
 std::string Narrow(const std::wstring& w) {
@@ -146,7 +144,7 @@ private:
         e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"GPIO", 0x00044000);
         // Where the TV application records its folder (the profiles' "AppPathKey"), as its own
         // installer would; the applet reads it when it starts.
-        e2e::SetString(HKEY_CURRENT_USER, kTvPathKey, L"InstallDir", tvapp_.substr(0, tvapp_.rfind(L'\\')));
+        e2e::SetString(HKEY_CURRENT_USER, applet_e2e::kTvPathKey, L"InstallDir", tvapp_.substr(0, tvapp_.rfind(L'\\')));
         // The stand-in TV application that the applet will start logs where this one does.
         SetEnvironmentVariableW(L"TVAPP_LOG", TvLog().c_str());
         SetEnvironmentVariableW(L"TVAPP_TIMES", L"1");
@@ -270,7 +268,7 @@ private:
         Say("\n== remote keys with the stand-in TV application as the target (profile RC28Keys)");
         const std::wstring log = TvLog();
         tv_ = e2e::Start(L"\"" + tvapp_ + L"\"");
-        if (!tv_.started() || !e2e::WaitFor([] { return FindWindowW(kTvClass, nullptr) != nullptr; }, kLimitMs)) {
+        if (!tv_.started() || !e2e::WaitFor([] { return FindWindowW(applet_e2e::kTvClass, nullptr) != nullptr; }, kLimitMs)) {
             Say("  the stand-in TV application did not start");
             return false;
         }
@@ -300,7 +298,7 @@ private:
             ok = ok && taken && what != "nothing";
             // A user waits for the TV application to have closed before pressing power again.
             if (lines.size() > before && lines[before].what == "WM_CLOSE")
-                e2e::WaitFor([] { return FindWindowW(kTvClass, nullptr) == nullptr; }, kLimitMs);
+                e2e::WaitFor([] { return FindWindowW(applet_e2e::kTvClass, nullptr) == nullptr; }, kLimitMs);
             char line[160];
             std::snprintf(line, sizeof line, "  key %2u %-34s -> %s", key.code, key.name, what.c_str());
             Say(line);
@@ -316,7 +314,7 @@ private:
             PostMessageW(applet_, WM_CLOSE, 0, 0);
             e2e::WaitFor([] { return e2e::FindTitle(kAppletTitle) == nullptr; }, kLimitMs);
         }
-        while (HWND w = FindWindowW(kTvClass, nullptr)) {
+        while (HWND w = FindWindowW(applet_e2e::kTvClass, nullptr)) {
             PostMessageW(w, WM_CLOSE, 0, 0);
             if (!e2e::WaitFor([&] { return !IsWindow(w); }, kLimitMs)) break;
         }
