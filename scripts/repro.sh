@@ -11,6 +11,7 @@ bash scripts/bootstrap.sh
 first=build/win32/shipped
 programs=(applet/win32/Ravlet.exe setup/win32/setup.exe)
 if [ ! -f "$first/${programs[0]}" ] || [ ! -f "$first/${programs[1]}" ]; then
+  mkdir -p build
   bash scripts/build.sh >build/win32-build.log 2>&1 || { cat build/win32-build.log; exit 1; }
 fi
 

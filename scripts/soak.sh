@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-1800}
 bash scripts/bootstrap.sh
+mkdir -p build
 bash scripts/build.sh >build/soak-build.log 2>&1 || { cat build/soak-build.log; exit 1; }
 export WINEPREFIX=${WINEPREFIX:-$(pwd)/build/soak-prefix}
 source scripts/wine-env.sh
