@@ -69,7 +69,7 @@ int Latency(const std::wstring& sys, const std::wstring& ravlet, const std::wstr
         long long pressed = 0;
         card.Press(5, &pressed);
         std::vector<long long> times;
-        const bool arrived = card.WaitTaken(1, kLimitMs) &&
+        const bool arrived = card.WaitTaken(kLimitMs) &&
                              e2e::WaitFor([&] { return (times = KeyDowns(log)).size() > before; }, 2000);
         if (arrived) out << (times[before] - pressed) / 10000.0 << "\n";
         else out << "lost\n";

@@ -282,7 +282,7 @@ private:
             long long pressed = 0;
             card_->Press(key.code, &pressed);
             // The power key's start waits up to 5 s for the TV application; then 350 ms suppression.
-            const bool taken = card_->WaitTaken(1, 10000) && card_->WaitPolls(5, kLimitMs);
+            const bool taken = card_->WaitTaken(10000) && card_->WaitPolls(5, kLimitMs);
             e2e::WaitFor([&] { return ReadTv(log).size() > before; }, 2000);
             const std::vector<TvLine> lines = ReadTv(log);
             std::string what = "nothing";

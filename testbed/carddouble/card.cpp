@@ -99,12 +99,16 @@ bool Card::Set(unsigned int id, unsigned int value) {
     return Control(CARD_IOCTL_SET, &setting, sizeof setting, nullptr, 0);
 }
 
-bool Card::Reset() { return Control(CARD_IOCTL_RESET, nullptr, 0, nullptr, 0); }
+bool Card::Reset() {
+    lastPressTaken_ = 0;
+    return Control(CARD_IOCTL_RESET, nullptr, 0, nullptr, 0);
+}
 
 bool Card::Press(unsigned int code, long long* pressTime) {
     const CardKey key{code};
     CardPress press{};
     if (!Control(CARD_IOCTL_PRESS, &key, sizeof key, &press, sizeof press)) return false;
+    lastPressTaken_ = press.taken;
     if (pressTime) *pressTime = press.time;
     return true;
 }
@@ -146,8 +150,8 @@ bool Card::WaitPolls(unsigned int polls, DWORD limitMs, CardState* after) {
     return Wait(CARD_WAIT_POLLS, polls, limitMs, after);
 }
 
-bool Card::WaitTaken(unsigned int keys, DWORD limitMs, CardState* after) {
-    return Wait(CARD_WAIT_TAKEN, keys, limitMs, after);
+bool Card::WaitTaken(DWORD limitMs, CardState* after) {
+    return Wait(CARD_WAIT_TAKEN, lastPressTaken_, limitMs, after);
 }
 
 bool Card::Wait(unsigned int what, unsigned int count, DWORD limitMs, CardState* after) {

@@ -39,10 +39,10 @@ public:
     CardState State();
     // Requests from sequence number `from` on (at most the last CARD_TRACE_SIZE).
     std::vector<CardRequest> Trace(unsigned int from);
-    // Waits until the applet has polled `polls` more times (or the receiver has let go of `keys`
-    // more presses); false when limitMs passed first.
+    // Waits until the applet has polled `polls` more times, or until the receiver has let go of the
+    // last press (even when that happened before the call); false when limitMs passed first.
     bool WaitPolls(unsigned int polls, DWORD limitMs, CardState* after = nullptr);
-    bool WaitTaken(unsigned int keys, DWORD limitMs, CardState* after = nullptr);
+    bool WaitTaken(DWORD limitMs, CardState* after = nullptr);
     // Waits until `condition` holds for the card's state, checking after every poll of the applet
     // and at least every 100 ms (so that it also ends while nothing polls).
     template <class Condition>
@@ -57,6 +57,7 @@ private:
     bool Wait(unsigned int what, unsigned int count, DWORD limitMs, CardState* after);
 
     HANDLE control_ = INVALID_HANDLE_VALUE;
+    unsigned int lastPressTaken_ = 0;  // the total of presses taken once the last press is
     std::wstring error_;
 };
 

@@ -37,8 +37,9 @@
 /* in: unsigned int, the first sequence number wanted; out: CardRequest entries from there on, as
  * many as fit and are still kept (the double keeps the last CARD_TRACE_SIZE). */
 #define CARD_IOCTL_TRACE CARD_CTL(0x907)
-/* in: CardWait; completes, with a CardState, once the counter named has grown by `count` since the
- * request arrived. Pending meanwhile; cancel it to stop waiting. */
+/* in: CardWait; completes, with a CardState, once status reads have grown by `count` since the
+ * request arrived, or once presses taken have reached the total `count` (a press's CardPress.taken).
+ * Pending meanwhile; cancel it to stop waiting. */
 #define CARD_IOCTL_WAIT CARD_CTL(0x908)
 
 #define CARD_TRACE_SIZE 1024
@@ -51,7 +52,7 @@ typedef struct CardKey {
 typedef struct CardPress {
     long long time;    /* system time of the press, 100 ns units (as GetSystemTimePreciseAsFileTime) */
     unsigned int queued; /* presses waiting after this one was added */
-    unsigned int pad;
+    unsigned int taken;  /* presses taken in all once this one is: the total to wait for */
 } CardPress;
 
 enum CardSettingId {
@@ -70,7 +71,7 @@ typedef struct CardSetting {
 
 enum CardWaitFor {
     CARD_WAIT_POLLS = 1, /* status reads received (one per poll of the applet) */
-    CARD_WAIT_TAKEN = 2  /* presses the receiver let go of after an acknowledge */
+    CARD_WAIT_TAKEN = 2  /* presses the receiver let go of after an acknowledge, as a total */
 };
 
 typedef struct CardWait {

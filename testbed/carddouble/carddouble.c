@@ -408,7 +408,7 @@ static NTSTATUS ControlRequest(IRP *irp, IO_STACK_LOCATION *stack) {
         ++g_state.queuedKeys;
         press.time = Now();
         press.queued = g_state.queuedKeys;
-        press.pad = 0;
+        press.taken = g_state.keysTaken + g_state.queuedKeys;
         RtlCopyMemory(buffer, &press, sizeof press);
         return Complete(irp, STATUS_SUCCESS, sizeof press);
     }
@@ -465,7 +465,8 @@ static NTSTATUS ControlRequest(IRP *irp, IO_STACK_LOCATION *stack) {
         }
         if (i == MAX_WAITS) return Complete(irp, STATUS_INSUFFICIENT_RESOURCES, 0);
         g_waitFor[i] = wait->what;
-        g_waitTarget[i] = (wait->what == CARD_WAIT_TAKEN ? g_state.keysTaken : g_state.polls) + wait->count;
+        /* A total for presses: one taken before this request arrived must not be waited for again. */
+        g_waitTarget[i] = wait->what == CARD_WAIT_TAKEN ? wait->count : g_state.polls + wait->count;
         g_waits[i] = irp;
         IoMarkIrpPending(irp);
         IoSetCancelRoutine(irp, CancelWait);
