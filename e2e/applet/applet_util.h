@@ -77,14 +77,18 @@ inline HWND AppletWindowOf(DWORD process) {
     return nullptr;
 }
 
+inline std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
 // A visible top-level window of a class (and title, when given) that belongs to the process.
 inline HWND VisibleWindowOf(DWORD process, const wchar_t* className, const wchar_t* title = nullptr) {
-    for (HWND w : e2e::TopLevelWindows(process)) {
-        wchar_t name[64] = {};
-        GetClassNameW(w, name, 64);
-        if (lstrcmpiW(name, className) == 0 && IsWindowVisible(w) && (!title || e2e::WindowText(w) == title))
+    for (HWND w : e2e::TopLevelWindows(process))
+        if (lstrcmpiW(ClassOf(w).c_str(), className) == 0 && IsWindowVisible(w) &&
+            (!title || e2e::WindowText(w) == title))
             return w;
-    }
     return nullptr;
 }
 

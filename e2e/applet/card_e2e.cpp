@@ -555,9 +555,7 @@ Holdings HoldingsOf(DWORD process) {
     for (HWND w : e2e::TopLevelWindows(process)) {
         ++h.windows;
         EnumChildWindows(w, CountChild, reinterpret_cast<LPARAM>(&h.windows));
-        wchar_t name[64] = {};
-        GetClassNameW(w, name, 64);
-        h.classes += std::wstring(h.classes.empty() ? L"" : L", ") + name;
+        h.classes += (h.classes.empty() ? L"" : L", ") + ClassOf(w);
     }
     struct Entry {
         ULONG ownerPid;
@@ -626,11 +624,8 @@ TEST_F(CardTest, SoakKeysRemovalsStaleHandlesAndTheMenuLeakNothing) {
         // Wine hides the menu's window first and destroys it a moment later: wait until it is gone.
         ASSERT_TRUE(e2e::WaitFor(
             [&] {
-                for (HWND w : e2e::TopLevelWindows(applet_->id())) {
-                    wchar_t name[64] = {};
-                    GetClassNameW(w, name, 64);
-                    if (lstrcmpW(name, L"#32768") == 0) return false;
-                }
+                for (HWND w : e2e::TopLevelWindows(applet_->id()))
+                    if (ClassOf(w) == L"#32768") return false;
                 return true;
             },
             kUiLimitMs));
