@@ -18,6 +18,9 @@ const char kGuardText[] =
     "Another instance of Setup is currently running.\n\n"
     "Please close ALL other applications and try again.";
 const char kGuardCaption[] = "Setup";
+const char kFolderText[] =
+    "Setup cannot run from this folder: its name cannot be passed on to the installers.\n\n"
+    "Please copy the setup files to a folder with a plain name, such as C:\\TV Card, and run Setup from there.";
 constexpr std::uint32_t kPlatformSix = 0x00060000;
 constexpr std::uint32_t kTextBuffer = 260;
 
@@ -187,6 +190,13 @@ void CMainFrame::StartInstall() {
     Windows& w = m_ports.windows;
     Registry& reg = m_ports.registry;
 
+    // No exact ANSI path to the media (see CSetupApp): every start and copy would fail, so
+    // nothing is installed and no restart is offered.
+    if (m_mediaRoot.empty()) {
+        w.Alert(m_hWnd, kFolderText, kGuardCaption, win::kMbIconHand);
+        w.Post(m_hWnd, win::kWmClose, 0, 0);
+        return;
+    }
     if (w.FindTop(nullptr, kWizardTitle) != 0) {
         w.Alert(m_hWnd, kGuardText, kGuardCaption, win::kMbIconHand);
         w.Post(m_hWnd, win::kWmClose, 0, 0);

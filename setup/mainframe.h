@@ -54,6 +54,8 @@ struct InstallContext {
 
 class CMainFrame {
 public:
+    // An empty media root means the launcher's folder has no exact ANSI path: the installation
+    // then only says so and ends.
     CMainFrame(Ports& ports, std::string mediaRoot);
     CMainFrame(const CMainFrame&) = delete;
     CMainFrame& operator=(const CMainFrame&) = delete;

@@ -215,8 +215,15 @@ struct AppHost {
     // CoInitializeEx(no reserved pointer, model) / CoUninitialize; results not examined.
     virtual void InitCom(std::uint32_t model) = 0;
     virtual void UninitCom() = 0;
-    // GetModuleFileNameA(own module) into 260 bytes.
+    // GetModuleFileNameA(own module) into 260 bytes; empty when the path does not fit.
     virtual std::string ModulePath() = 0;
+    // GetModuleFileNameW(own module), whole however long; empty on failure.
+    virtual std::u16string ModulePathWide() = 0;
+    // GetShortPathNameW(path); empty on failure.
+    virtual std::u16string ShortPath(const std::u16string& path) = 0;
+    // WideCharToMultiByte(CP_ACP) of `wide` into *ansi; false when the text has no exact form in
+    // the ANSI code page (a character substituted or best-fitted: converting back differs).
+    virtual bool ToAnsi(const std::u16string& wide, std::string* ansi) = 0;
     // Registers the window class and creates the setup window with CMainFrame's class and window
     // properties at `frame.InitialRect()`; WM_CREATE reaches frame.OnCreate(window) and every later
     // message its handler. Returns the window, 0 when creation failed.

@@ -35,6 +35,20 @@ std::string MediaRootFromModule(const std::string& modulePath) {
     return root;
 }
 
+std::string ExactAnsiModulePath(AppHost& host) {
+    constexpr std::size_t kMaxPath = 260;  // with its terminating zero
+    const std::string ansi = host.ModulePath();
+    const std::u16string wide = host.ModulePathWide();
+    if (wide.empty()) return std::string();
+    std::string exact;
+    if (host.ToAnsi(wide, &exact) && exact == ansi && exact.size() < kMaxPath) return exact;
+    // GetModuleFileNameA gave "?" for what the code page lacks, or was cut short.
+    std::string shortForm;
+    const std::u16string wideShort = host.ShortPath(wide);
+    if (!wideShort.empty() && host.ToAnsi(wideShort, &shortForm) && shortForm.size() < kMaxPath) return shortForm;
+    return std::string();
+}
+
 Switches ParseSwitches(const std::string& commandLine) {
     Switches s;
     if (EqualNoCase(commandLine, "/Harlo"))
@@ -59,7 +73,10 @@ bool CSetupApp::InitInstance(const std::string& commandLine) {
     m_hMutex = host.CreateNamedMutex(true, name);
     host.InitCom(win::kCoinitMultithreaded);
 
-    m_mediaRoot = MediaRootFromModule(host.ModulePath());
+    // Without an exact ANSI path no media path can be built: the root stays empty, and the
+    // window says so instead of installing.
+    const std::string modulePath = ExactAnsiModulePath(host);
+    if (!modulePath.empty()) m_mediaRoot = MediaRootFromModule(modulePath);
 
     m_pMainWnd = std::make_unique<CMainFrame>(m_ports, m_mediaRoot);
     const Hwnd window = host.CreateMainWindow(*m_pMainWnd);

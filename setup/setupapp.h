@@ -15,6 +15,12 @@ constexpr std::uint32_t kInstanceNameId = 128;  // "TV Card Setup"
 // The parent of the launcher's folder, ending in a backslash (D:\Setup\Setup.exe -> D:\).
 std::string MediaRootFromModule(const std::string& modulePath);
 
+// The launcher's own path in ANSI that names its file exactly and fits a 260-byte buffer: the
+// long path when it does, else its short form when that does (plain ASCII wherever the volume has
+// short names); empty when neither does, as for a folder named outside the ANSI code page on a
+// volume without short names.
+std::string ExactAnsiModulePath(AppHost& host);
+
 struct Switches {
     bool harloOnly = false;
     bool both = false;

@@ -787,4 +787,48 @@ TEST_F(Launcher, MissingMediaFilesBrokenSkinsAndOddRegistryValuesStillEndAtTheRe
     RemoveFile(library);
 }
 
+// ---- Folders ----------------------------------------------------------------------------------
+
+bool WriteText(const std::wstring& path, const std::string& text) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
+    CloseHandle(f);
+    return ok;
+}
+
+// A copy of the media whose stand-ins end at once, without windows, and log to its own log.
+bool CopyQuietMedia(const std::wstring& to) {
+    if (!CopyTree(kMedia, to)) return false;
+    RemoveFile(to + L"\\standin.log");
+    return WriteText(to + L"\\standin.ini", "[standin]\r\nLog=standin.log\r\n");
+}
+
+// The ANSI code page here is Western (1252): a folder named in Cyrillic has no ANSI name, and the
+// launcher takes its short form. (Wine gives every long name a plain short one and cannot start a
+// program whose path does not fit 260 characters, so a path without any exact ANSI form is left to
+// the unit tests.)
+TEST_F(Launcher, InstallsFromAFolderNamedInAnotherScript) {
+    ASSERT_EQ(GetACP(), 1252u);
+    const std::wstring media = e2e::TempDir(L"setup-e2e-script") + L"\\\u0414\u043C\u0438\u0442\u0440\u0438\u0439\\TV Card";
+    ASSERT_TRUE(CreateDirectoryW(media.substr(0, media.rfind(L'\\')).c_str(), nullptr));
+    ASSERT_TRUE(CopyQuietMedia(media));
+    ASSERT_TRUE(e2e::SetDword(HKEY_CURRENT_USER, kAppletKey, L"Do Not Use", 1));
+    e2e::Process launcher = e2e::Start(L"\"" + media + L"\\Setup\\setup.exe\"", media + L"\\Setup");
+    ASSERT_TRUE(launcher.started());
+    HWND prompt = nullptr;
+    ASSERT_TRUE(e2e::WaitFor([&] { return (prompt = e2e::FindTitle(kRestartTitle)) != nullptr; }, kInstallLimitMs));
+    ASSERT_TRUE(AnswerRestartNo(prompt));
+    ASSERT_TRUE(e2e::WaitFor([&] { return launcher.WaitExit(0); }, 60000));
+    // Every stand-in started from the media, and the programs were copied.
+    EXPECT_EQ(Names(Events(ReadLog(media + L"\\standin.log"), "START")), ExpectedStarts(L"", {}));
+    EXPECT_EQ(e2e::ReadFile(windir_ + L"\\Pelkora.exe"), e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\Pelkora.ex_"));
+    EXPECT_EQ(e2e::ReadFile(windir_ + L"\\Pelkwatch.exe"), e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\Pelkwatch.ex_"));
+    EXPECT_EQ(e2e::ReadFile(windir_ + L"\\MyInstall\\RC.reg"), e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\RC.dat"));
+    EXPECT_FALSE(e2e::ValueExists(HKEY_CURRENT_USER, kAppletKey, L"Do Not Use"));
+    EXPECT_FALSE(FileExists(media + L"\\Setup\\gdiplus.dll.loaded"));
+    EXPECT_TRUE(e2e::WaitFor([] { return e2e::FindTitle(kAppletTitle) != nullptr; }, 60000));
+}
+
 }  // namespace

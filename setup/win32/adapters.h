@@ -104,6 +104,9 @@ public:
     void InitCom(std::uint32_t model) override;
     void UninitCom() override;
     std::string ModulePath() override;
+    std::u16string ModulePathWide() override;
+    std::u16string ShortPath(const std::u16string& path) override;
+    bool ToAnsi(const std::u16string& wide, std::string* ansi) override;
     Hwnd CreateMainWindow(CMainFrame& frame) override;
     void ShowWindow(Hwnd window, std::int32_t command) override;
     void UpdateWindow(Hwnd window) override;

@@ -216,6 +216,46 @@ std::string HostAdapter::ModulePath() {
     return std::string(buf, n < MAX_PATH ? n : 0);
 }
 
+namespace {
+// Paths of any length: a folder name may push the launcher's path past MAX_PATH.
+constexpr DWORD kLongPath = 32768;
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+}  // namespace
+
+std::u16string HostAdapter::ModulePathWide() {
+    std::u16string buf(kLongPath, u'\0');
+    const DWORD n = GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(&buf[0]), kLongPath);
+    buf.resize(n < kLongPath ? n : 0);
+    return buf;
+}
+
+std::u16string HostAdapter::ShortPath(const std::u16string& path) {
+    std::u16string buf(kLongPath, u'\0');
+    const DWORD n = GetShortPathNameW(Wide(path), reinterpret_cast<wchar_t*>(&buf[0]), kLongPath);
+    buf.resize(n < kLongPath ? n : 0);
+    return buf;
+}
+
+bool HostAdapter::ToAnsi(const std::u16string& wide, std::string* ansi) {
+    ansi->clear();
+    if (wide.empty()) return true;
+    const int length = static_cast<int>(wide.size());
+    const int n = WideCharToMultiByte(CP_ACP, 0, Wide(wide), length, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return false;
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, Wide(wide), length, &out[0], n, nullptr, nullptr);
+    // Converting back catches both the default character and a best-fit look-alike ("l" for "ł"),
+    // either of which would name another file; WC_NO_BEST_FIT_CHARS is refused by some code pages.
+    const int back = MultiByteToWideChar(CP_ACP, 0, out.data(), n, nullptr, 0);
+    if (back != length) return false;
+    std::u16string again(static_cast<size_t>(back), u'\0');
+    MultiByteToWideChar(CP_ACP, 0, out.data(), n, reinterpret_cast<wchar_t*>(&again[0]), back);
+    if (again != wide) return false;
+    *ansi = out;
+    return true;
+}
+
 Hwnd HostAdapter::CreateMainWindow(CMainFrame& frame) {
     if (!background_) background_.reset(CreateSolidBrush(kFrameBackground));
     WNDCLASSA wc = {};

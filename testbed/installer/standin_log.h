@@ -5,6 +5,7 @@
 // <name> is the program's path relative to the folder of the ini (e.g. "Lumora\setup.exe").
 #pragma once
 #include <windows.h>
+#include <cstring>
 #include <string>
 
 namespace standin {
@@ -30,10 +31,29 @@ struct Config {
     }
 };
 
-inline Config Load() {
-    Config c;
+// The program's own path in ANSI. Wine hands a program its long path even when it was started
+// under the short one, and in a folder named beyond the ANSI code page that reads as "?": the
+// folder's short form then stands in for it (the media's own folders and files have plain names).
+inline std::string SelfPath() {
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
+    wchar_t wide[MAX_PATH] = {};
+    const DWORD n = GetModuleFileNameW(nullptr, wide, MAX_PATH);
+    if (!std::strchr(self, '?') || n == 0 || n >= MAX_PATH) return self;
+    const std::wstring path(wide, n);
+    const size_t cut = path.rfind(L'\\');
+    wchar_t folder[MAX_PATH] = {};
+    const DWORD m = cut == std::wstring::npos ? 0 : GetShortPathNameW(path.substr(0, cut).c_str(), folder, MAX_PATH);
+    if (m == 0 || m >= MAX_PATH) return self;
+    char ansi[2 * MAX_PATH] = {};
+    WideCharToMultiByte(CP_ACP, 0, (std::wstring(folder, m) + path.substr(cut)).c_str(), -1, ansi, sizeof ansi,
+                        nullptr, nullptr);
+    return ansi;
+}
+
+inline Config Load() {
+    Config c;
+    const std::string self = SelfPath();
     std::string dir = self;
     for (;;) {
         size_t cut = dir.find_last_of('\\');

@@ -410,6 +410,9 @@ public:
     void InitCom(std::uint32_t model) override { world_.InitCom(model); }
     void UninitCom() override { world_.UninitCom(); }
     std::string ModulePath() override { return world_.ModulePath(); }
+    std::u16string ModulePathWide() override { return world_.ModulePathWide(); }
+    std::u16string ShortPath(const std::u16string& p) override { return world_.ShortPath(p); }
+    bool ToAnsi(const std::u16string& w, std::string* a) override { return world_.ToAnsi(w, a); }
     Hwnd CreateMainWindow(CMainFrame& f) override { return world_.CreateMainWindow(f); }
     void ShowWindow(Hwnd window, std::int32_t command) override { world_.ShowWindow(window, command); }
     void UpdateWindow(Hwnd window) override { world_.UpdateWindow(window); }

@@ -196,6 +196,16 @@ TEST_F(SequenceTest, GuardShowsTheMessageAndClosesWithoutChangingAnything) {
     EXPECT_FALSE(frame->OnQueryEndSession());
 }
 
+TEST_F(SequenceTest, FolderWithoutAnExactAnsiPathSaysSoAndEndsWithoutInstallingOrPrompting) {
+    EXPECT_TRACE(Run(""), (Trace{
+                              R"(KillTimer(frame, 128))",
+                              R"(MessageBox(frame, "Setup cannot run from this folder: its name cannot be passed on to the installers.\n\nPlease copy the setup files to a folder with a plain name, such as C:\TV Card, and run Setup from there.", "Setup", 0x10))",
+                              R"(PostMessage(frame, 0x10))",
+                          }));
+    EXPECT_FALSE(world->workerStarted);
+    EXPECT_NE(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Do Not Use"), nullptr);
+}
+
 TEST_F(SequenceTest, MediaRootStartFailingFallsBackToTheRelativeForm) {
     world->failingStarts.insert(R"(D:\Tessly\Driver\Drivloom.exe /NOREBOOT)");
     Trace prep = Preparation();

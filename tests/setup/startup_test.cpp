@@ -25,6 +25,33 @@ TEST(MediaRoot, IsTheParentOfTheLaunchersFolder) {
     for (const auto& c : cases) EXPECT_EQ(MediaRootFromModule(c.module), c.root) << c.module;
 }
 
+TEST(MediaRoot, ComesFromAPathThatNamesTheLauncherExactlyInAnsi) {
+    const std::u16string cyrillic = u"C:\\Users\\\u0414\u043C\u0438\u0442\u0440\u0438\u0439\\TV Card\\Setup\\setup.exe";
+    const std::u16string deep = u"C:\\" + std::u16string(250, u'x') + u"\\TV Card\\Setup\\setup.exe";
+    const struct {
+        const char* what;
+        std::u16string path, shortPath;  // shortPath empty: the path is its own short form
+        const char* root;
+    } cases[] = {
+        {"another script, with short names", cyrillic, u"C:\\Users\\____~ABC\\TVCARD~1\\Setup\\setup.exe",
+         R"(C:\Users\____~ABC\TVCARD~1\)"},
+        {"another script, without short names", cyrillic, u"", ""},
+        {"a short form that is no better", cyrillic, u"C:\\Users\\\u0414\u041C~1\\TVCARD~1\\Setup\\setup.exe", ""},
+        {"letters of the code page", u"C:\\Caf\u00E9\\Setup\\setup.exe", u"C:\\CAFE~1\\Setup\\setup.exe", "C:\\Caf\xE9\\"},
+        {"too long, with short names", deep, u"C:\\XXXXXX~1\\TVCARD~1\\Setup\\setup.exe", R"(C:\XXXXXX~1\TVCARD~1\)"},
+        {"too long, without short names", deep, u"", ""},
+    };
+    for (const auto& c : cases) {
+        World world;
+        world.modulePathWide = c.path;
+        if (!c.shortPath.empty()) world.shortPaths[c.path] = c.shortPath;
+        CSetupApp app(world.ports());
+        ASSERT_TRUE(app.InitInstance("")) << c.what;
+        EXPECT_EQ(app.MediaRoot(), c.root) << c.what;
+        EXPECT_EQ(app.MainFrame()->MediaRoot(), c.root) << c.what;
+    }
+}
+
 TEST(Switches, AreComparedWholeIgnoringCase) {
     const struct {
         const char* line;

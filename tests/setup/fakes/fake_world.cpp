@@ -466,6 +466,34 @@ void World::SetCheck(std::int32_t id, std::uint32_t state) {
 
 // ---- AppHost -----------------------------------------------------------------------------------
 
+std::string World::ModulePath() {
+    if (modulePathWide.empty()) return modulePath;
+    std::string ansi;
+    for (char16_t c : modulePathWide) ansi.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
+    return ansi.size() < 260 ? ansi : std::string();
+}
+
+std::u16string World::ModulePathWide() {
+    if (!modulePathWide.empty()) return modulePathWide;
+    std::u16string wide;
+    for (char c : modulePath) wide.push_back(static_cast<unsigned char>(c));
+    return wide;
+}
+
+std::u16string World::ShortPath(const std::u16string& path) {
+    const auto it = shortPaths.find(path);
+    return it != shortPaths.end() ? it->second : path;
+}
+
+bool World::ToAnsi(const std::u16string& wide, std::string* ansi) {
+    ansi->clear();
+    for (char16_t c : wide) {
+        if (c > 0xFF) return false;
+        ansi->push_back(static_cast<char>(c));
+    }
+    return true;
+}
+
 std::string World::LoadText(std::uint32_t id) { return id == 128 ? instanceName : ""; }
 
 Handle World::OpenNamedMutex(std::uint32_t access, bool inherit, const std::string& name) {

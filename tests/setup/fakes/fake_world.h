@@ -95,6 +95,11 @@ public:
 
     std::string instanceName = "TV Card Setup";
     std::string modulePath = "D:\\Setup\\setup.exe";
+    // The launcher's path as Windows holds it, when it is not modulePath itself. The fake's ANSI
+    // code page is Latin-1: what lies beyond U+00FF has no exact form and reads as "?" through
+    // GetModuleFileNameA, which gives nothing for a path of 260 characters or more.
+    std::u16string modulePathWide;
+    std::map<std::u16string, std::u16string> shortPaths;  // a path not listed is its own short form
     std::set<std::string> mutexes;  // named mutexes that exist
     bool windowCreates = true;
 
@@ -159,7 +164,10 @@ public:
     Handle CreateNamedMutex(bool initialOwner, const std::string& name) override;
     void InitCom(std::uint32_t model) override;
     void UninitCom() override;
-    std::string ModulePath() override { return modulePath; }
+    std::string ModulePath() override;
+    std::u16string ModulePathWide() override;
+    std::u16string ShortPath(const std::u16string& path) override;
+    bool ToAnsi(const std::u16string& wide, std::string* ansi) override;
     Hwnd CreateMainWindow(CMainFrame& frame) override;
     void ShowWindow(Hwnd window, std::int32_t command) override;
     void UpdateWindow(Hwnd window) override;
