@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -523,6 +524,26 @@ TEST_F(Launcher, GuardMessageWhenTheWizardIsAlreadyOpen) {
     EXPECT_FALSE(e2e::ValueExists(HKEY_LOCAL_MACHINE, kTunerKey, L"HarloMode"));
 }
 
+// The system folder's gdiplus.dll moved aside for a while, as on Windows XP, which keeps GDI+ only
+// in its side-by-side store (Wine has it in both places).
+class SystemGdiplusAway {
+public:
+    SystemGdiplusAway() {
+        wchar_t system[MAX_PATH] = {};
+        GetSystemDirectoryW(system, MAX_PATH);
+        dll_ = std::wstring(system) + L"\\gdiplus.dll";
+        moved_ = MoveFileExW(dll_.c_str(), (dll_ + L".away").c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+    ~SystemGdiplusAway() {
+        if (moved_) MoveFileExW((dll_ + L".away").c_str(), dll_.c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+    bool moved() const { return moved_; }
+
+private:
+    std::wstring dll_;
+    bool moved_ = false;
+};
+
 TEST_F(Launcher, ShowsSetupBinFromTheCurrentDirectoryInPlaceOfTheBuiltInPicture) {
     // A 1024 x 768 JPEG, orange on the left and green on the right, under the name Setup.bin.
     const std::wstring dir = e2e::TempDir(L"setup-e2e-skin");
@@ -530,24 +551,33 @@ TEST_F(Launcher, ShowsSetupBinFromTheCurrentDirectoryInPlaceOfTheBuiltInPicture)
     HWND wizard = OpenWizardLookalike();  // the guard holds the launcher at its message box
     ASSERT_NE(wizard, nullptr);
 
-    e2e::Process launcher = e2e::Start(L"\"" + kLauncher + L"\"", dir);
-    ASSERT_TRUE(launcher.started());
-    HWND box = nullptr;
-    // Shown only once its texts are in place: found by its class and title before that.
-    ASSERT_TRUE(e2e::WaitFor([&] { return (box = FindWindowW(L"#32770", L"Setup")) && IsWindowVisible(box); }, 60000));
-    HWND frame = e2e::FindTitle(kFrameTitle);
-    ASSERT_NE(frame, nullptr);
-    // Scaled to the window: source x = client x * 1024 / window width.
-    auto shown = [&] {
-        return Near(ScreenPixel(frame, 60, 400), 0xFF, 0x80, 0x00, 16) && Near(ScreenPixel(frame, 740, 400), 0x00, 0xA0, 0x40, 16);
-    };
-    EXPECT_TRUE(e2e::WaitFor(shown, 60000));
-    e2e::SaveScreenshot(L"setup-window-setup-bin");
-    EXPECT_TRUE(Near(ScreenPixel(frame, 60, 400), 0xFF, 0x80, 0x00, 16)) << std::hex << ScreenPixel(frame, 60, 400);
-    EXPECT_TRUE(Near(ScreenPixel(frame, 740, 400), 0x00, 0xA0, 0x40, 16)) << std::hex << ScreenPixel(frame, 740, 400);
+    // GDI+ from the system folder, then from the side-by-side store.
+    for (bool sideBySide : {false, true}) {
+        SCOPED_TRACE(sideBySide ? "side-by-side GDI+" : "system folder GDI+");
+        std::unique_ptr<SystemGdiplusAway> away;
+        if (sideBySide) {
+            away = std::make_unique<SystemGdiplusAway>();
+            ASSERT_TRUE(away->moved());
+        }
+        e2e::Process launcher = e2e::Start(L"\"" + kLauncher + L"\"", dir);
+        ASSERT_TRUE(launcher.started());
+        HWND box = nullptr;
+        // Shown only once its texts are in place: found by its class and title before that.
+        ASSERT_TRUE(e2e::WaitFor([&] { return (box = FindWindowW(L"#32770", L"Setup")) && IsWindowVisible(box); }, 60000));
+        HWND frame = e2e::FindTitle(kFrameTitle);
+        ASSERT_NE(frame, nullptr);
+        // Scaled to the window: source x = client x * 1024 / window width.
+        auto shown = [&] {
+            return Near(ScreenPixel(frame, 60, 400), 0xFF, 0x80, 0x00, 16) && Near(ScreenPixel(frame, 740, 400), 0x00, 0xA0, 0x40, 16);
+        };
+        EXPECT_TRUE(e2e::WaitFor(shown, 60000));
+        if (!sideBySide) e2e::SaveScreenshot(L"setup-window-setup-bin");
+        EXPECT_TRUE(Near(ScreenPixel(frame, 60, 400), 0xFF, 0x80, 0x00, 16)) << std::hex << ScreenPixel(frame, 60, 400);
+        EXPECT_TRUE(Near(ScreenPixel(frame, 740, 400), 0x00, 0xA0, 0x40, 16)) << std::hex << ScreenPixel(frame, 740, 400);
 
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    EXPECT_TRUE(e2e::WaitFor([&] { return launcher.WaitExit(0); }, 60000));
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        EXPECT_TRUE(e2e::WaitFor([&] { return launcher.WaitExit(0); }, 60000));
+    }
     DestroyWindow(wizard);
 }
 

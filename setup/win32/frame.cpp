@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "adapters.h"
+#include "resource.h"
 #include "system_dll.h"
 
 namespace setup::win32 {
@@ -25,12 +26,13 @@ namespace {
 
 const char kFrameClass[] = "TvCardSetupFrame";
 
-// The flat GDI+ functions the skin needs, from the system's gdiplus.dll.
+// The flat GDI+ functions the skin needs, from the system's gdiplus.dll: the system folder's, else
+// (Windows XP) the side-by-side store's.
 struct GdiplusApi {
     template <class Fn>
     Fn Get(const char* name) const { return dll.Get<Fn>(name); }
 
-    SystemLibrary dll{L"gdiplus.dll"};
+    SystemLibrary dll{L"gdiplus.dll", GetModuleHandleW(nullptr), IDR_GDIPLUS_MANIFEST};
     decltype(&Gdiplus::GdiplusStartup) startup = Get<decltype(startup)>("GdiplusStartup");
     decltype(&Gdiplus::GdiplusShutdown) shutdown = Get<decltype(shutdown)>("GdiplusShutdown");
     decltype(&Gdiplus::DllExports::GdipCreateBitmapFromFile) fromFile =

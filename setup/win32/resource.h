@@ -10,6 +10,9 @@
 // Bitmaps
 #define IDB_SKIN            129   // built-in 800x600 skin, used when Setup.bin cannot be decoded
 
+// Manifests. Not 1, the program's own, which the loader reads: this one it leaves alone.
+#define IDR_GDIPLUS_MANIFEST 2    // the side-by-side GDI+ assembly, for an activation context made at run time
+
 // Dialogs
 #define IDD_RESTART         131
 

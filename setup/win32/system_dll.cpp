@@ -1,5 +1,7 @@
 #include "system_dll.h"
 
+#include <vector>
+
 namespace setup::win32 {
 
 namespace {
@@ -18,6 +20,45 @@ void RestrictDllSearch() {
         reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
     if (setDllDirectory) setDllDirectory(L"");
     if (setDefaultDllDirectories) setDefaultDllDirectories(kLoadLibrarySearchSystem32);
+}
+
+HMODULE LoadFromAssembly(const wchar_t* fileName, HMODULE program, WORD manifestId) {
+    constexpr DWORD kLongPath = 32768;
+    std::vector<wchar_t> source(kLongPath);
+    const DWORD n = GetModuleFileNameW(program, source.data(), kLongPath);
+    wchar_t system[MAX_PATH] = {};
+    const UINT s = GetSystemDirectoryW(system, MAX_PATH);
+    if (n == 0 || n >= kLongPath || s == 0 || s >= MAX_PATH) return nullptr;
+
+    ACTCTXW request = {};
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID | ACTCTX_FLAG_ASSEMBLY_DIRECTORY_VALID;
+    request.lpSource = source.data();
+    request.lpResourceName = MAKEINTRESOURCEW(manifestId);
+    // Where a private copy of the assembly would be looked for: the system folder, which only
+    // administrators can write to, instead of the program's own folder.
+    request.lpAssemblyDirectory = system;
+    HANDLE context = CreateActCtxW(&request);
+    if (context == INVALID_HANDLE_VALUE) return nullptr;  // the assembly is not installed
+
+    HMODULE module = nullptr;
+    ULONG_PTR cookie = 0;
+    if (ActivateActCtx(context, &cookie)) {
+        // Loaded by name only when the context sends that name into the assembly: for a name it
+        // does not redirect, LoadLibrary would search the program's folder first. The size is
+        // Windows XP's, which later versions accept too.
+        ACTCTX_SECTION_KEYED_DATA found = {};
+        found.cbSize = sizeof(ACTCTX_SECTION_KEYED_DATA_2600);
+        if (FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, fileName, &found))
+            module = LoadLibraryW(fileName);
+        DeactivateActCtx(0, cookie);
+    }
+    ReleaseActCtx(context);
+    return module;
+}
+
+SystemLibrary::SystemLibrary(const wchar_t* fileName, HMODULE program, WORD manifestId) : SystemLibrary(fileName) {
+    if (!module_) module_ = LoadFromAssembly(fileName, program, manifestId);
 }
 
 SystemLibrary::SystemLibrary(const wchar_t* fileName) : module_(nullptr) {

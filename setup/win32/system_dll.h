@@ -12,11 +12,19 @@ namespace setup::win32 {
 // looked up at run time: Windows XP SP3 has only the first.
 void RestrictDllSearch();
 
+// `fileName` of the side-by-side assembly that the manifest resource `manifestId` of `program`
+// depends on; null when the assembly or that DLL in it is missing.
+HMODULE LoadFromAssembly(const wchar_t* fileName, HMODULE program, WORD manifestId);
+
 // One DLL of the system folder, loaded for the rest of the process: the functions taken from it
 // are called until the launcher ends.
 class SystemLibrary {
 public:
     explicit SystemLibrary(const wchar_t* fileName);
+    // As above; where the system folder has no such DLL (Windows XP keeps gdiplus.dll only in its
+    // side-by-side store), the one of the side-by-side assembly that the manifest resource
+    // `manifestId` of `program` depends on. A missing assembly leaves the library missing.
+    SystemLibrary(const wchar_t* fileName, HMODULE program, WORD manifestId);
     SystemLibrary(const SystemLibrary&) = delete;
     SystemLibrary& operator=(const SystemLibrary&) = delete;
 
@@ -27,6 +35,9 @@ public:
         if (!module_) return nullptr;
         return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module_, name)));
     }
+
+    // Whether the DLL was found (a test looks at where it came from).
+    HMODULE Module() const { return module_; }
 
 private:
     HMODULE module_;
