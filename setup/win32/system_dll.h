@@ -36,9 +36,6 @@ public:
         return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module_, name)));
     }
 
-    // Whether the DLL was found (a test looks at where it came from).
-    HMODULE Module() const { return module_; }
-
 private:
     HMODULE module_;
 };
