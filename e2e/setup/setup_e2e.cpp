@@ -570,52 +570,6 @@ TEST_F(Launcher, ClosingTheWindowWhileAnInstallerRunsEndsOnlyTheLauncher) {
               (std::vector<std::string>{"Tessly\\Driver\\Drivloom.exe", "Lumora\\setup.exe"}));
 }
 
-TEST_F(Launcher, ADeviceMonitorThatStoppedAnsweringLeavesItsReplacementToTheRestart) {
-    // The old device monitor runs from the Windows directory, and its window has stopped answering.
-    const std::wstring oldMonitorFile = windir_ + L"\\Pelkwatch.exe", pendingFile = oldMonitorFile + L".pending";
-    ASSERT_TRUE(PlaceOldProgram(oldMonitorFile, "old device monitor"));
-    const std::string oldMonitor = e2e::ReadFile(oldMonitorFile);
-    e2e::Process monitor = e2e::Start(L"\"" + oldMonitorFile + L"\" /hang=600000", kMedia);
-    ASSERT_TRUE(monitor.started());
-    struct Ender {  // a hung program is ended by force, whatever happens below
-        e2e::Process& p;
-        ~Ender() {
-            p.Kill();
-            p.WaitExit(20000);
-        }
-    } ender{monitor};
-    ASSERT_TRUE(e2e::WaitFor([&] { return !EventsOf(ReadLog(kLog), "HANG", oldMonitorFile).empty(); }));
-    ASSERT_NE(e2e::FindTitle(kMonitorTitle), nullptr);
-
-    e2e::Process launcher = StartLauncher();
-    ASSERT_TRUE(launcher.started());
-    const DWORD started = GetTickCount();
-    HWND prompt = WaitForRestartPrompt(kInstallLimitMs);
-    ASSERT_NE(prompt, nullptr) << "the installation stopped at the window that does not answer";
-    std::printf("[ timing ] launcher start to restart prompt past a hung device monitor: %lu ms\n",
-                static_cast<unsigned long>(GetTickCount() - started));
-    ASSERT_TRUE(AnswerRestartNo(prompt));
-    ASSERT_TRUE(e2e::WaitFor([&] { return launcher.WaitExit(0); }, 60000));
-
-    // The monitor never handled the close and still runs, holding its file: the new monitor waits
-    // beside it, and the restart is to put it in place. The applet, not held, is the new one now.
-    EXPECT_TRUE(EventsOf(ReadLog(kLog), "CLOSE", oldMonitorFile).empty());
-    EXPECT_TRUE(monitor.Running());
-    EXPECT_EQ(e2e::ReadFile(oldMonitorFile), oldMonitor);
-    EXPECT_EQ(e2e::ReadFile(pendingFile), e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\Pelkwatch.ex_"));
-    EXPECT_TRUE(ReplacedAtRestart(pendingFile, oldMonitorFile));
-    EXPECT_EQ(e2e::ReadFile(windir_ + L"\\Pelkora.exe"), e2e::ReadFile(kMedia + L"\\Tessly\\Utility\\Pelkora.ex_"));
-
-    ForgetPendingRename(pendingFile);
-    EXPECT_FALSE(ReplacedAtRestart(pendingFile, oldMonitorFile));
-    monitor.Kill();
-    EXPECT_TRUE(monitor.WaitExit(20000));
-    EXPECT_TRUE(e2e::WaitFor([&] {
-        RemoveFile(pendingFile);
-        return !FileExists(pendingFile);
-    }, 20000));
-}
-
 // ---- Faults -----------------------------------------------------------------------------------
 // Each run installs from a copy of the media in which some files are missing, with a broken
 // "Setup.bin" beside the launcher and registry values of the wrong type or size. Every file the

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Runs the two phases of setup_held_applet_e2e with a restart of the Wine session between them:
+# Runs the two phases of setup_held_programs_e2e with a restart of the Wine session between them:
 # `wineserver -k` ends every program of the prefix, and the next `wine wineboot` carries out the
 # renames that MoveFileEx scheduled for the restart, as Windows' session manager does at boot.
 # Needs the environment of scripts/wine-env.sh (prefix, display, wine and wineserver on PATH).
 set -u
 exe=$1
 status=0
-wine "$exe" --gtest_filter=HeldApplet.BeforeTheRestart </dev/null || status=1
+wine "$exe" --gtest_filter=HeldPrograms.BeforeTheRestart </dev/null || status=1
 
 echo "== restart of the Wine session"
 wineserver -k >/dev/null 2>&1 || true
@@ -19,5 +19,5 @@ wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v 'TV Card
 wine wineboot </dev/null >/dev/null 2>&1 || true
 
 # Also after a failed first phase: it puts the prefix back in order.
-wine "$exe" --gtest_filter=HeldApplet.AfterTheRestart </dev/null || status=1
+wine "$exe" --gtest_filter=HeldPrograms.AfterTheRestart </dev/null || status=1
 exit $status
