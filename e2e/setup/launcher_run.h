@@ -106,10 +106,11 @@ inline std::vector<std::pair<std::wstring, std::wstring>> PendingRenames() {
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return renames;
     DWORD type = 0, size = 0;
     std::vector<wchar_t> data;
-    if (RegQueryValueExW(key, kPendingRenames, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_MULTI_SZ) {
+    const LONG sized = RegQueryValueExW(key, kPendingRenames, nullptr, &type, nullptr, &size);
+    if (sized == ERROR_SUCCESS && type == REG_MULTI_SZ) {
         data.resize(size / sizeof(wchar_t) + 2);
-        if (RegQueryValueExW(key, kPendingRenames, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
-            data.clear();
+        auto* bytes = reinterpret_cast<BYTE*>(data.data());
+        if (RegQueryValueExW(key, kPendingRenames, nullptr, &type, bytes, &size) != ERROR_SUCCESS) data.clear();
     }
     RegCloseKey(key);
     // Pairs of zero-terminated strings; an empty `to` is a string of its own.
