@@ -147,20 +147,45 @@ void CMainFrame::WaitAndClose(ProcessRecord& process) {
 
 // ---- files and windows -------------------------------------------------------------------------
 
-void CMainFrame::CopyFromMedia(const std::string& source, const std::string& fallback,
+bool CMainFrame::CopyFromMedia(const std::string& source, const std::string& fallback,
                                const std::string& destination) {
     Files& f = m_ports.files;
-    if (!f.Copy(m_mediaRoot + source, destination, false)) f.Copy(fallback, destination, false);
+    return f.Copy(m_mediaRoot + source, destination, false) || f.Copy(fallback, destination, false);
 }
 
-void CMainFrame::ClearAndDelete(const std::string& path) {
-    m_ports.files.SetAttributes(path, win::kFileAttributeNormal);
-    m_ports.files.Remove(path);
+bool CMainFrame::ClearAndDelete(const std::string& path) {
+    Files& f = m_ports.files;
+    f.SetAttributes(path, win::kFileAttributeNormal);
+    if (f.Remove(path)) return false;
+    // Windows refuses to delete the file of a running program (access denied) or one that a
+    // program holds open (sharing violation); a missing file is no hold.
+    const std::uint32_t error = f.LastError();
+    return error == win::kErrorAccessDenied || error == win::kErrorSharingViolation;
+}
+
+void CMainFrame::InstallProgram(const std::string& source, const std::string& fallback,
+                                const std::string& destination, bool held) {
+    if (CopyFromMedia(source, fallback, destination) || !held) return;
+    // The old program still runs (in another logon session, or it did not end in time) and holds
+    // its file: the new one waits beside it, and the restart the sequence ends with puts it in
+    // place before anything can start the old one again. Until then the old file is what stands
+    // there, and what the applet's start below finds.
+    const std::string pending = destination + kPendingSuffix;
+    if (!CopyFromMedia(source, fallback, pending)) return;
+    if (!m_ports.files.Move(pending, destination,
+                            win::kMovefileDelayUntilReboot | win::kMovefileReplaceExisting))
+        ClearAndDelete(pending);
+}
+
+void CMainFrame::SendClose(Hwnd window) {
+    // A program that has stopped answering would otherwise hold the installation for ever,
+    // behind a window without a close button that refuses log-off. One that does not answer in
+    // time is treated as one that did: what follows copes with a program that is still running.
+    m_ports.windows.SendWithin(window, win::kWmClose, 0, 0, win::kSmtoAbortIfHung, kCloseAnswerLimitMs);
 }
 
 void CMainFrame::CloseByTitle(const char* className, const char* title) {
-    if (Hwnd window = m_ports.windows.FindTop(className, title))
-        m_ports.windows.Send(window, win::kWmClose, 0, 0);
+    if (Hwnd window = m_ports.windows.FindTop(className, title)) SendClose(window);
 }
 
 void CMainFrame::CloseAndWait(Hwnd window) {
@@ -170,7 +195,7 @@ void CMainFrame::CloseAndWait(Hwnd window) {
     Processes& p = m_ports.processes;
     const std::uint32_t id = m_ports.windows.OwnerProcess(window);
     const Handle process = id != 0 ? p.Open(win::kSynchronize, false, id) : 0;
-    m_ports.windows.Send(window, win::kWmClose, 0, 0);
+    SendClose(window);
     if (process == 0) return;
     p.WaitFor(process, kProgramEndLimitMs);  // one that has not ended by then is left running
     p.Close(process);
@@ -364,15 +389,17 @@ void CMainFrame::RunWorker() {
         CloseByTitleAndWait(nullptr, "PCI TV Card Remote Control Applet");
 
     if (windowsKnown) {
-        ClearAndDelete(windir + "\\Pelkwatch.exe");
-        CopyFromMedia("Tessly\\Utility\\Pelkwatch.ex_", "Utility\\Pelkwatch.ex_", windir + "\\Pelkwatch.exe");
-        ClearAndDelete(windir + "\\Pelkora.exe");
+        const bool monitorHeld = ClearAndDelete(windir + "\\Pelkwatch.exe");
+        InstallProgram("Tessly\\Utility\\Pelkwatch.ex_", "Utility\\Pelkwatch.ex_", windir + "\\Pelkwatch.exe",
+                       monitorHeld);
+        const bool appletHeld = ClearAndDelete(windir + "\\Pelkora.exe");
         ClearAndDelete(windir + "\\BorrinRMT.exe");
         if (LumoraLine())
-            CopyFromMedia("Tessly\\Utility\\Pelkora.ex_", "Utility\\Pelkora.ex_", windir + "\\Pelkora.exe");
+            InstallProgram("Tessly\\Utility\\Pelkora.ex_", "Utility\\Pelkora.ex_", windir + "\\Pelkora.exe",
+                           appletHeld);
         else
-            CopyFromMedia("Harlo\\BorrinUtility\\Pelkora.ex_", "Harlo\\BorrinUtility\\Pelkora.ex_",
-                          windir + "\\Pelkora.exe");
+            InstallProgram("Harlo\\BorrinUtility\\Pelkora.ex_", "Harlo\\BorrinUtility\\Pelkora.ex_",
+                           windir + "\\Pelkora.exe", appletHeld);
     }
 
     // The applet keeps running after the launcher ends.

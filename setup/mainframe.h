@@ -18,6 +18,12 @@ constexpr std::uint32_t kWatchPeriodMs = 1000;
 constexpr std::uint32_t kMsgStartWatch = win::kWmApp + 1;
 // How long the installation waits for a program it closed to end before it goes on without it.
 constexpr std::uint32_t kProgramEndLimitMs = 10000;
+// How long a window asked to close may take to answer: Windows itself calls a program hung after
+// five seconds without an answer.
+constexpr std::uint32_t kCloseAnswerLimitMs = 5000;
+// Beside a program file that a running program holds, the new file waits under this name for the
+// restart that puts it in place.
+constexpr const char* kPendingSuffix = ".pending";
 
 // Class and window properties of the setup window.
 constexpr const char* kFrameTitle = "SAA713x TV Card Setup";
@@ -90,9 +96,16 @@ private:
                          const char* relFolder = nullptr);
     void WaitAndClose(ProcessRecord& process);
     void CloseSlot(ProcessRecord& process);
-    void CopyFromMedia(const std::string& source, const std::string& fallback,
+    bool CopyFromMedia(const std::string& source, const std::string& fallback,
                        const std::string& destination);
-    void ClearAndDelete(const std::string& path);
+    // True when the file stays because a running program holds it.
+    bool ClearAndDelete(const std::string& path);
+    // A media-first copy of a program file; when `held`, one that fails is put in place at the
+    // restart instead.
+    void InstallProgram(const std::string& source, const std::string& fallback,
+                        const std::string& destination, bool held);
+    // WM_CLOSE, with an answer awaited for at most kCloseAnswerLimitMs.
+    void SendClose(Hwnd window);
     void CloseByTitle(const char* className, const char* title);
     // WM_CLOSE, then a wait of up to kProgramEndLimitMs for the window's program to end.
     void CloseAndWait(Hwnd window);

@@ -21,6 +21,7 @@ constexpr std::uint32_t kRegDword = 4;
 // Messages and message boxes
 constexpr std::uint32_t kWmClose = 0x0010;
 constexpr std::uint32_t kWmApp = 0x8000;
+constexpr std::uint32_t kSmtoAbortIfHung = 0x0002;
 constexpr std::uint32_t kMbIconHand = 0x10;
 // Dialog results
 constexpr std::int32_t kIdOk = 1;
@@ -38,6 +39,10 @@ constexpr std::uint32_t kSynchronize = 0x00100000;
 constexpr std::uint32_t kWaitTimeout = 0x102;
 constexpr std::uint32_t kStartfUsePosition = 4;
 constexpr std::uint32_t kFileAttributeNormal = 0x80;
+constexpr std::uint32_t kMovefileReplaceExisting = 0x1;
+constexpr std::uint32_t kMovefileDelayUntilReboot = 0x4;
+constexpr std::uint32_t kErrorAccessDenied = 5;
+constexpr std::uint32_t kErrorSharingViolation = 32;
 // Start-up and restart
 constexpr std::uint32_t kMutexAllAccess = 0x1F0001;
 constexpr std::uint32_t kCoinitMultithreaded = 0;
@@ -123,6 +128,10 @@ struct Files {
     virtual bool SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
     // DeleteFileA
     virtual bool Remove(const std::string& path) = 0;
+    // MoveFileExA(from, to, flags)
+    virtual bool Move(const std::string& from, const std::string& to, std::uint32_t flags) = 0;
+    // GetLastError, right after a call of this port that failed.
+    virtual std::uint32_t LastError() = 0;
 };
 
 // Windows and messages. Timers belong to the setup window and are set and killed on its thread.
@@ -130,9 +139,10 @@ struct Windows {
     virtual ~Windows() = default;
     // FindWindowA; a null pointer stands for "no class" / "no title".
     virtual Hwnd FindTop(const char* className, const char* title) = 0;
-    // SendMessageA: returns when the window's thread has handled the message.
-    virtual std::intptr_t Send(Hwnd window, std::uint32_t msg, std::uintptr_t wParam,
-                               std::intptr_t lParam) = 0;
+    // SendMessageTimeoutA(window, msg, wParam, lParam, flags, timeoutMs, result): true when the
+    // window's thread handled the message in time, false when it did not (or the call failed).
+    virtual bool SendWithin(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+                            std::uint32_t flags, std::uint32_t timeoutMs) = 0;
     // GetWindowThreadProcessId: the id of the process that created the window, 0 when there is
     // no such window.
     virtual std::uint32_t OwnerProcess(Hwnd window) = 0;

@@ -94,6 +94,75 @@ inline void RemoveFile(const std::wstring& path) {
     DeleteFileW(path.c_str());
 }
 
+// The renames that the next start of Windows carries out (MoveFileEx with
+// MOVEFILE_DELAY_UNTIL_REBOOT), as (from, to) pairs of NT paths; `to` begins with "!" when it
+// replaces an existing file, and is empty for a deletion.
+constexpr wchar_t kSessionManagerKey[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+constexpr wchar_t kPendingRenames[] = L"PendingFileRenameOperations";
+
+inline std::vector<std::pair<std::wstring, std::wstring>> PendingRenames() {
+    std::vector<std::pair<std::wstring, std::wstring>> renames;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return renames;
+    DWORD type = 0, size = 0;
+    std::vector<wchar_t> data;
+    const LONG sized = RegQueryValueExW(key, kPendingRenames, nullptr, &type, nullptr, &size);
+    if (sized == ERROR_SUCCESS && type == REG_MULTI_SZ) {
+        data.resize(size / sizeof(wchar_t) + 2);
+        auto* bytes = reinterpret_cast<BYTE*>(data.data());
+        if (RegQueryValueExW(key, kPendingRenames, nullptr, &type, bytes, &size) != ERROR_SUCCESS) data.clear();
+    }
+    RegCloseKey(key);
+    // Pairs of zero-terminated strings; an empty `to` is a string of its own.
+    std::vector<std::wstring> parts;
+    for (size_t i = 0; i < size / sizeof(wchar_t) && i < data.size();) {
+        std::wstring part(&data[i]);
+        i += part.size() + 1;
+        parts.push_back(part);
+    }
+    for (size_t i = 0; i + 1 < parts.size(); i += 2)
+        if (!parts[i].empty()) renames.emplace_back(parts[i], parts[i + 1]);
+    return renames;
+}
+
+// The NT form of a path, as the pending renames name it, in lower case for comparisons.
+inline std::wstring NtPath(const std::wstring& path) {
+    std::wstring nt = L"\\??\\" + path;
+    for (auto& c : nt) c = static_cast<wchar_t>(std::towlower(c));
+    return nt;
+}
+
+// Whether the next start of Windows replaces `to` with `from`.
+inline bool ReplacedAtRestart(const std::wstring& from, const std::wstring& to) {
+    for (const auto& [f, t] : PendingRenames()) {
+        std::wstring lf = f, lt = t;
+        for (auto& c : lf) c = static_cast<wchar_t>(std::towlower(c));
+        for (auto& c : lt) c = static_cast<wchar_t>(std::towlower(c));
+        if (lf == NtPath(from) && lt == L"!" + NtPath(to)) return true;
+    }
+    return false;
+}
+
+// Drops the pending renames of `from` (the whole value when nothing else is left), so that no
+// later start of the prefix carries out what a test scheduled.
+inline void ForgetPendingRename(const std::wstring& from) {
+    std::wstring kept;
+    for (const auto& [f, t] : PendingRenames()) {
+        std::wstring lf = f;
+        for (auto& c : lf) c = static_cast<wchar_t>(std::towlower(c));
+        if (lf == NtPath(from)) continue;
+        kept += f + L'\0' + t + L'\0';
+    }
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    if (kept.empty())
+        RegDeleteValueW(key, kPendingRenames);
+    else
+        RegSetValueExW(key, kPendingRenames, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.c_str()),
+                       static_cast<DWORD>((kept.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
 // Sends WM_CLOSE to every top-level window with that title until none is left.
 inline bool CloseAll(const wchar_t* title, DWORD limitMs) {
     return e2e::WaitFor([&] {

@@ -12,6 +12,9 @@ namespace setup::win32 {
 static_assert(sizeof(STARTUPINFOA) == 68);
 #endif
 static_assert(SYNCHRONIZE == win::kSynchronize && WAIT_TIMEOUT == win::kWaitTimeout);
+static_assert(SMTO_ABORTIFHUNG == win::kSmtoAbortIfHung && MOVEFILE_REPLACE_EXISTING == win::kMovefileReplaceExisting &&
+              MOVEFILE_DELAY_UNTIL_REBOOT == win::kMovefileDelayUntilReboot);
+static_assert(ERROR_ACCESS_DENIED == win::kErrorAccessDenied && ERROR_SHARING_VIOLATION == win::kErrorSharingViolation);
 
 namespace {
 
@@ -152,14 +155,22 @@ bool FilesAdapter::SetAttributes(const std::string& path, std::uint32_t attribut
 
 bool FilesAdapter::Remove(const std::string& path) { return DeleteFileA(path.c_str()); }
 
+bool FilesAdapter::Move(const std::string& from, const std::string& to, std::uint32_t flags) {
+    return MoveFileExA(from.c_str(), to.c_str(), flags);
+}
+
+std::uint32_t FilesAdapter::LastError() { return GetLastError(); }
+
 // ---- windows -----------------------------------------------------------------------------------
 
 Hwnd WindowsAdapter::FindTop(const char* className, const char* title) {
     return Of(FindWindowA(className, title));
 }
 
-std::intptr_t WindowsAdapter::Send(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
-    return SendMessageA(As<HWND>(window), msg, wParam, lParam);
+bool WindowsAdapter::SendWithin(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+                                std::uint32_t flags, std::uint32_t timeoutMs) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(As<HWND>(window), msg, wParam, lParam, flags, timeoutMs, &result) != 0;
 }
 
 std::uint32_t WindowsAdapter::OwnerProcess(Hwnd window) {

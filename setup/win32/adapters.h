@@ -49,12 +49,15 @@ public:
     bool Copy(const std::string& from, const std::string& to, bool failIfExists) override;
     bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
     bool Remove(const std::string& path) override;
+    bool Move(const std::string& from, const std::string& to, std::uint32_t flags) override;
+    std::uint32_t LastError() override;
 };
 
 class WindowsAdapter : public Windows {
 public:
     Hwnd FindTop(const char* className, const char* title) override;
-    std::intptr_t Send(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+    bool SendWithin(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam, std::uint32_t flags,
+                    std::uint32_t timeoutMs) override;
     std::uint32_t OwnerProcess(Hwnd window) override;
     bool Post(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
     void BringToTop(Hwnd window) override;

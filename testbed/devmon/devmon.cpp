@@ -5,8 +5,13 @@
 //   /applet      the window is titled "TV Card Remote Control Applet" (an old applet)
 //   /linger=MS   the program ends MS milliseconds after its window is gone, holding its file
 //                until then, as a program that still cleans up does
+//   /hang=MS     the window stops answering at once: its thread handles no message for MS
+//                milliseconds, then handles what has queued up (a hung program that recovers)
+//   /nowindow=MS no window at all, as a program in another logon session looks from this one;
+//                the program runs MS milliseconds, holding its file, and ends
 #include <windows.h>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include "../installer/standin_log.h"
 
@@ -35,8 +40,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
     const std::string args = cmdLine ? cmdLine : "";
     const char* title = args.find("/applet") != std::string::npos ? "TV Card Remote Control Applet"
                                                                   : "TV Card Remote Control Device Monitor";
-    const auto linger = args.find("/linger=");
-    const int lingerMs = linger == std::string::npos ? 0 : std::atoi(args.c_str() + linger + 8);
+    auto number = [&args](const char* option) {
+        const auto at = args.find(option);
+        return at == std::string::npos ? -1 : std::atoi(args.c_str() + at + std::strlen(option));
+    };
+    const int lingerMs = number("/linger=");
+    const int hangMs = number("/hang=");
+    if (const int lifeMs = number("/nowindow="); lifeMs >= 0) {
+        Sleep(static_cast<DWORD>(lifeMs));
+        standin::Log(g_config, "END");
+        return 0;
+    }
     WNDCLASSA wc = {};
     wc.lpfnWndProc = WndProc;
     wc.hInstance = instance;
@@ -48,6 +62,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
                                 200, nullptr, nullptr, instance, nullptr);
     if (!hwnd) return 1;
     if (args.find("/show") != std::string::npos) ShowWindow(hwnd, SW_SHOWNORMAL);
+    if (hangMs > 0) {
+        standin::Log(g_config, "HANG");
+        Sleep(static_cast<DWORD>(hangMs));
+    }
     MSG m;
     while (GetMessageA(&m, nullptr, 0, 0) > 0) {
         TranslateMessage(&m);

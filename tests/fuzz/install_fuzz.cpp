@@ -12,8 +12,10 @@
 // closed from outside, or the guard or a failed worker start ends it early, as designed); it waits
 // on, uses and closes only handles it owns and still holds, and leaves none open; it starts nothing
 // twice and tries nothing more than twice; it touches no file but the ones it installs, in a known
-// Windows directory, and writes no registry value but its own three; it refuses to let the session
-// end until the restart decision.
+// Windows directory (a program file held by a running program only by a copy beside it that the
+// restart moves into its place), and writes no registry value but its own three; it waits for no
+// other program's answer without limit; it refuses to let the session end until the restart
+// decision.
 #include <cctype>
 #include <cstring>
 #include <deque>
@@ -275,6 +277,7 @@ public:
         if (Fails(b)) world_.failingCopies.insert(from);
         const bool ok = world_.Copy(from, to, failIfExists);
         world_.failingCopies.erase(from);
+        lastError_ = Error(b);
         return ok;
     }
     bool SetAttributes(const std::string& path, std::uint32_t attributes) override {
@@ -287,8 +290,21 @@ public:
         const std::uint8_t b = Step();
         CheckInstalled(path, "deletes");
         world_.Remove(path);
+        lastError_ = Error(b);
         return !Fails(b);
     }
+    bool Move(const std::string& from, const std::string& to, std::uint32_t flags) override {
+        const std::uint8_t b = Step();
+        CheckInstalled(from, "moves");
+        CheckInstalled(to, "moves onto");
+        FUZZ_CHECK(from == to + kPendingSuffix, "schedules a move other than of a file onto its own place: " + from);
+        FUZZ_CHECK(flags == (win::kMovefileDelayUntilReboot | win::kMovefileReplaceExisting),
+                   "a move that is not a replacement at the restart");
+        world_.Move(from, to, flags);
+        lastError_ = Error(b);
+        return !Fails(b);
+    }
+    std::uint32_t LastError() override { return lastError_; }
 
     // ---- Windows ---------------------------------------------------------------------------
     Hwnd FindTop(const char* className, const char* title) override {
@@ -307,9 +323,12 @@ public:
         Step();
         return world_.OwnerProcess(window);
     }
-    std::intptr_t Send(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
-        Step();
-        return world_.Send(window, msg, wParam, lParam);
+    bool SendWithin(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam, std::uint32_t flags,
+                    std::uint32_t timeoutMs) override {
+        const std::uint8_t b = Step();
+        FUZZ_CHECK(timeoutMs != win::kInfinite, "waits without limit for another program's answer");
+        world_.SendWithin(window, msg, wParam, lParam, flags, timeoutMs);
+        return !Fails(b);
     }
     bool Post(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
         const std::uint8_t b = Step();
@@ -441,6 +460,11 @@ private:
         return b;
     }
     static bool Fails(std::uint8_t b) { return (b & 1) != 0; }
+    // What GetLastError gives after a failed call: a held file, a missing one, or anything else.
+    static std::uint32_t Error(std::uint8_t b) {
+        static const std::uint32_t kErrors[] = {win::kErrorAccessDenied, win::kErrorSharingViolation, 2, 0};
+        return kErrors[(b >> 3) & 3];
+    }
 
     Handle Own(Handle h, const char* kind, const std::string& name) {
         if (h != 0) open_[h] = Object{kind, name};
@@ -463,7 +487,8 @@ private:
 
     void CheckInstalled(const std::string& path, const char* what) {
         static const char* const kInstalled[] = {"\\MyInstall\\TS.reg", "\\MyInstall\\TSS.reg", "\\MyInstall\\RC.reg",
-                                                 "\\Pelkwatch.exe",     "\\Pelkora.exe",        "\\BorrinRMT.exe"};
+                                                 "\\Pelkwatch.exe",     "\\Pelkora.exe",        "\\BorrinRMT.exe",
+                                                 "\\Pelkwatch.exe.pending", "\\Pelkora.exe.pending"};
         bool named = false;
         for (const char* f : kInstalled) named = named || path == world_.windowsDir + f;
         FUZZ_CHECK(named && Absolute(world_.windowsDir), std::string(what) + " a file it does not install: " + path);
@@ -491,6 +516,7 @@ private:
     bool windowAlive_ = true;
     int graceCalls_ = 0;
     int sightings_ = 0;
+    std::uint32_t lastError_ = 0;
     std::deque<std::uint32_t> queue_;
     std::set<std::uint32_t> timers_;
     std::set<Handle> set_;

@@ -415,17 +415,23 @@ TEST_F(SequenceTest, RegistryRefusalsSkipOnlyTheirOwnSteps) {
     }
 }
 
+// WM_CLOSE, with an answer awaited for five seconds at most, less when Windows finds the program hung.
+std::string SendClose(const std::string& title, const char* result = "") {
+    return "SendMessageTimeout(" + title + ", 0x10, 0x2, 5000)" + result;
+}
+
 // A program closed before its files are replaced: its process is opened while the window still
 // names it, and after the close the sequence waits up to ten seconds for it to end.
-Trace CloseAndWait(const std::string& title, std::uint32_t pid, const char* waitResult = "") {
+Trace CloseAndWait(const std::string& title, std::uint32_t pid, const char* waitResult = "",
+                   const char* sendResult = "") {
     const std::string id = std::to_string(pid);
     return {"GetWindowThreadProcessId(" + title + ") = " + id, "OpenProcess(0x100000, 0, " + id + ")",
-            "SendMessage(" + title + ", 0x10)", "WaitFor(process " + id + ", 10000)" + waitResult,
+            SendClose(title, sendResult), "WaitFor(process " + id + ", 10000)" + waitResult,
             "Close(process " + id + ")"};
 }
 
 TEST_F(SequenceTest, RunningAppletAndDeviceMonitorAreClosedByTitleAndWaitedFor) {
-    const std::vector<std::string> closing = {"GetWindowThreadProcessId(", "OpenProcess(", "SendMessage(",
+    const std::vector<std::string> closing = {"GetWindowThreadProcessId(", "OpenProcess(", "SendMessageTimeout(",
                                               "WaitFor(process", "Close(process"};
     const struct {
         std::vector<const char*> titles;  // processes 501, 502, ... in this order
@@ -443,11 +449,15 @@ TEST_F(SequenceTest, RunningAppletAndDeviceMonitorAreClosedByTitleAndWaitedFor) 
         Run();
         EXPECT_TRACE(Only(world->trace, closing), c.closed);
     }
-    // The schedule agent is closed only with its class, and not waited for.
-    Fresh();
-    world->AddWindow("Afx:00400000:0", "Nuvex Schedule Agent");
-    Run();
-    EXPECT_TRACE(Only(world->trace, closing), (Trace{"SendMessage(Nuvex Schedule Agent, 0x10)"}));
+    // The schedule agent is closed only with its class, and not waited for; one that does not
+    // answer holds nothing up either.
+    for (bool answers : {true, false}) {
+        Fresh();
+        world->AddWindow("Afx:00400000:0", "Nuvex Schedule Agent").answers = answers;
+        Run();
+        EXPECT_TRACE(Only(world->trace, closing), (Trace{SendClose("Nuvex Schedule Agent", answers ? "" : " times out")}));
+        EXPECT_EQ(world->trace.back(), "KillTimer(frame, 200)") << "the sequence did not reach its end";
+    }
 }
 
 TEST_F(SequenceTest, AProgramThatDoesNotEndOrCannotBeOpenedDoesNotHoldUpTheSequence) {
@@ -463,13 +473,19 @@ TEST_F(SequenceTest, AProgramThatDoesNotEndOrCannotBeOpenedDoesNotHoldUpTheSeque
     } cases[] = {
         {"still running when the wait times out: left, and the applet is closed next",
          [](fake::World& w) { w.lingering.insert(501); }, CloseAndWait(kMonitor, 501, " times out")},
+        {"a window that does not answer: its program is waited for as after a handled close",
+         [](fake::World& w) {
+             w.windows[0].answers = false;
+             w.lingering.insert(501);
+         },
+         CloseAndWait(kMonitor, 501, " times out", " times out")},
         {"a process that cannot be opened: closed without a wait",
          [](fake::World& w) { w.unopenable.insert(501); },
          {"GetWindowThreadProcessId(" + kMonitor + ") = 501", "OpenProcess(0x100000, 0, 501) fails",
-          "SendMessage(" + kMonitor + ", 0x10)"}},
+          SendClose(kMonitor)}},
         {"a window whose program is already gone: closed without a wait",
          [](fake::World& w) { w.windows[0].processId = 0; },
-         {"GetWindowThreadProcessId(" + kMonitor + ") = 0", "SendMessage(" + kMonitor + ", 0x10)"}},
+         {"GetWindowThreadProcessId(" + kMonitor + ") = 0", SendClose(kMonitor)}},
     };
     for (const auto& c : cases) {
         Fresh();
@@ -480,6 +496,76 @@ TEST_F(SequenceTest, AProgramThatDoesNotEndOrCannotBeOpenedDoesNotHoldUpTheSeque
         const Trace expected = Cat({findMonitor, c.monitor, findApplet, CloseAndWait(kApplet, 502), replaced});
         const Trace tail = TailFrom(world->trace, findMonitor[0]);
         EXPECT_TRACE(Trace(tail.begin(), tail.begin() + std::min(tail.size(), expected.size())), expected) << c.name;
+    }
+}
+
+TEST_F(SequenceTest, AProgramFileHeldByARunningProgramIsReplacedAtTheRestart) {
+    // The old program runs on where this session cannot close it: its file can be neither deleted
+    // nor overwritten. The new one is copied beside it and moved into its place at the restart;
+    // the applet's start finds the old file meanwhile. BorrinRMT.exe is only ever removed.
+    const std::string kMonitor = R"(C:\WINDOWS\Pelkwatch.exe)", kApplet = R"(C:\WINDOWS\Pelkora.exe)";
+    const std::string kBorrinRmt = R"(C:\WINDOWS\BorrinRMT.exe)";
+    const std::string kMedia = R"(D:\Tessly\Utility\)", kHarloMedia = R"(D:\Harlo\BorrinUtility\)";
+    const Trace heldMonitor = {
+        "DeleteFile(" + kMonitor + ") fails 5",
+        "CopyFile(" + kMedia + "Pelkwatch.ex_, " + kMonitor + ", 0) fails 32",
+        R"(CopyFile(Utility\Pelkwatch.ex_, )" + kMonitor + ", 0) fails 32",
+        "CopyFile(" + kMedia + "Pelkwatch.ex_, " + kMonitor + ".pending, 0)",
+        "MoveFileEx(" + kMonitor + ".pending, " + kMonitor + ", 0x5)",
+    };
+    const Trace start = {R"(Start("C:\WINDOWS\Pelkora.exe", "C:\WINDOWS"))"};
+    const struct {
+        const char* name;
+        int harloOnly;
+        void (*arrange)(fake::World&);
+        Trace files;
+    } cases[] = {
+        {"the device monitor's file", 0, [](fake::World& w) { w.filesInUse = {R"(C:\WINDOWS\Pelkwatch.exe)"}; },
+         Cat({heldMonitor,
+              {"DeleteFile(" + kApplet + ")", "DeleteFile(" + kBorrinRmt + ")",
+               "CopyFile(" + kMedia + "Pelkora.ex_, " + kApplet + ", 0)"},
+              start})},
+        {"the applet's and BorrinRMT.exe, on the Harlo line", 1,
+         [](fake::World& w) { w.filesInUse = {R"(C:\WINDOWS\Pelkora.exe)", R"(C:\WINDOWS\BorrinRMT.exe)"}; },
+         Cat({{"DeleteFile(" + kMonitor + ")", "CopyFile(" + kMedia + "Pelkwatch.ex_, " + kMonitor + ", 0)",
+               "DeleteFile(" + kApplet + ") fails 5", "DeleteFile(" + kBorrinRmt + ") fails 5",
+               "CopyFile(" + kHarloMedia + "Pelkora.ex_, " + kApplet + ", 0) fails 32",
+               R"(CopyFile(Harlo\BorrinUtility\Pelkora.ex_, )" + kApplet + ", 0) fails 32",
+               "CopyFile(" + kHarloMedia + "Pelkora.ex_, " + kApplet + ".pending, 0)",
+               "MoveFileEx(" + kApplet + ".pending, " + kApplet + ", 0x5)"},
+              start})},
+        {"a move that cannot be scheduled leaves no copy behind", 0,
+         [](fake::World& w) {
+             w.filesInUse = {R"(C:\WINDOWS\Pelkwatch.exe)"};
+             w.movesFail = true;
+         },
+         Cat({{heldMonitor.begin(), heldMonitor.end() - 1},
+              {"MoveFileEx(" + kMonitor + ".pending, " + kMonitor + ", 0x5) fails 5",
+               "DeleteFile(" + kMonitor + ".pending)", "DeleteFile(" + kApplet + ")", "DeleteFile(" + kBorrinRmt + ")",
+               "CopyFile(" + kMedia + "Pelkora.ex_, " + kApplet + ", 0)"},
+              start})},
+        {"a media without the new file schedules nothing", 0,
+         [](fake::World& w) {
+             w.filesInUse = {R"(C:\WINDOWS\Pelkwatch.exe)"};
+             w.failingCopies = {R"(D:\Tessly\Utility\Pelkwatch.ex_)", R"(Utility\Pelkwatch.ex_)"};
+         },
+         Cat({{"DeleteFile(" + kMonitor + ") fails 5",
+               "CopyFile(" + kMedia + "Pelkwatch.ex_, " + kMonitor + ", 0) fails",
+               R"(CopyFile(Utility\Pelkwatch.ex_, )" + kMonitor + ", 0) fails",
+               "CopyFile(" + kMedia + "Pelkwatch.ex_, " + kMonitor + ".pending, 0) fails",
+               R"(CopyFile(Utility\Pelkwatch.ex_, )" + kMonitor + ".pending, 0) fails",
+               "DeleteFile(" + kApplet + ")", "DeleteFile(" + kBorrinRmt + ")",
+               "CopyFile(" + kMedia + "Pelkora.ex_, " + kApplet + ", 0)"},
+              start})},
+    };
+    for (const auto& c : cases) {
+        Fresh();
+        c.arrange(*world);
+        Run("D:\\", c.harloOnly);
+        EXPECT_TRACE(Only(TailFrom(world->trace, "SetFileAttributes(" + kMonitor), {"DeleteFile", "CopyFile", "MoveFileEx", "Start"}),
+                     Cat({c.files, Only(RedistBelowSix(), {"Start"})}))
+            << c.name;
+        EXPECT_EQ(world->trace.back(), "KillTimer(frame, 200)") << c.name;
     }
 }
 

@@ -294,9 +294,12 @@ bool World::MakeDirectory(const std::string& path) {
 
 bool World::Copy(const std::string& from, const std::string& to, bool failIfExists) {
     const bool fails = failingCopies.count(from) != 0;
+    const bool held = !fails && filesInUse.count(to) != 0;
     Log("CopyFile(" + from + ", " + to + ", " + std::to_string(failIfExists) + ")" +
-        (fails ? " fails" : ""));
-    return !fails;
+        (fails ? " fails" : held ? " fails 32" : ""));
+    if (fails) m_lastError = 2;  // ERROR_FILE_NOT_FOUND
+    if (held) m_lastError = win::kErrorSharingViolation;
+    return !fails && !held;
 }
 
 bool World::SetAttributes(const std::string& path, std::uint32_t attributes) {
@@ -305,8 +308,16 @@ bool World::SetAttributes(const std::string& path, std::uint32_t attributes) {
 }
 
 bool World::Remove(const std::string& path) {
-    Log("DeleteFile(" + path + ")");
-    return true;
+    const bool held = filesInUse.count(path) != 0;
+    Log("DeleteFile(" + path + ")" + (held ? " fails 5" : ""));
+    if (held) m_lastError = win::kErrorAccessDenied;
+    return !held;
+}
+
+bool World::Move(const std::string& from, const std::string& to, std::uint32_t flags) {
+    Log("MoveFileEx(" + from + ", " + to + ", " + Hex(flags) + ")" + (movesFail ? " fails 5" : ""));
+    if (movesFail) m_lastError = win::kErrorAccessDenied;
+    return !movesFail;
 }
 
 // ---- Windows -----------------------------------------------------------------------------------
@@ -319,9 +330,15 @@ Hwnd World::FindTop(const char* className, const char* title) {
     return 0;
 }
 
-std::intptr_t World::Send(Hwnd window, std::uint32_t msg, std::uintptr_t, std::intptr_t) {
-    Log("SendMessage(" + WindowName(window) + ", " + Hex(msg) + ")");
-    return 0;
+bool World::SendWithin(Hwnd window, std::uint32_t msg, std::uintptr_t, std::intptr_t, std::uint32_t flags,
+                       std::uint32_t timeoutMs) {
+    bool answers = true;
+    for (const auto& w : windows)
+        if (w.hwnd == window) answers = w.answers;
+    Log("SendMessageTimeout(" + WindowName(window) + ", " + Hex(msg) + ", " + Hex(flags) + ", " + Ms(timeoutMs) +
+        ")" + (answers ? "" : " times out"));
+    if (!answers) m_lastError = 1460;  // ERROR_TIMEOUT
+    return answers;
 }
 
 std::uint32_t World::OwnerProcess(Hwnd window) {

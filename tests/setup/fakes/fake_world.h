@@ -52,6 +52,10 @@ public:
     std::set<std::string> uncreatableKeys;  // "HKLM\path" that RegCreateKeyExA cannot create
     std::set<std::string> failingStarts;   // command lines that CreateProcess refuses
     std::set<std::string> failingCopies;   // sources that CopyFile refuses
+    // Program files of running processes: DeleteFile refuses them (ERROR_ACCESS_DENIED), and so
+    // does CopyFile onto them (ERROR_SHARING_VIOLATION), as Windows does.
+    std::set<std::string> filesInUse;
+    bool movesFail = false;  // MoveFileEx refuses (ERROR_ACCESS_DENIED)
     std::string windowsDir = "C:\\WINDOWS";
     std::string systemDir = "C:\\WINDOWS\\system32";
     std::uint32_t platform = 0x00050001;
@@ -61,6 +65,7 @@ public:
         Hwnd hwnd;
         std::string className, title;
         std::uint32_t processId;  // 0: GetWindowThreadProcessId finds no window
+        bool answers = true;      // false: its thread handles no message (a hung program)
     };
     std::vector<Window> windows;  // top-level windows besides the setup window
     // Each window gets a process of its own: ids 501, 502, ... in the order they were added.
@@ -132,10 +137,12 @@ public:
     bool Copy(const std::string& from, const std::string& to, bool failIfExists) override;
     bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
     bool Remove(const std::string& path) override;
+    bool Move(const std::string& from, const std::string& to, std::uint32_t flags) override;
+    std::uint32_t LastError() override { return m_lastError; }
     // ---- Windows -------------------------------------------------------------------------------
     Hwnd FindTop(const char* className, const char* title) override;
-    std::intptr_t Send(Hwnd window, std::uint32_t msg, std::uintptr_t wParam,
-                       std::intptr_t lParam) override;
+    bool SendWithin(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+                    std::uint32_t flags, std::uint32_t timeoutMs) override;
     std::uint32_t OwnerProcess(Hwnd window) override;
     bool Post(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
     void BringToTop(Hwnd window) override;
@@ -200,6 +207,7 @@ private:
     int m_events = 0;
     Hwnd m_nextWindow = 0x200;
     std::size_t m_exitCalls = 0;
+    std::uint32_t m_lastError = 0;
 };
 
 // Compares two traces whole; on a difference shows both from the first differing line on.
