@@ -535,8 +535,9 @@ def tray_icon(size=32):
         cv.paint(full, lambda x, y: sd_round_rect(*local(x, y), u, v, hu, hv, 0.6), c)
 
     if small:
-        # one pixel per key at 16 px: two light keys and the pad
-        kk(-2.4, -6.3, 1.8, 1.5, (210, 30, 30))
+        # about a pixel per key at 16 px: three light keys and the pad; no red power key, which
+        # would read as a second lamp
+        kk(-2.4, -6.3, 1.8, 1.5, (236, 238, 244))
         for u in (-2.4, 2.4):
             kk(u, -0.8, 1.6, 1.6, (236, 238, 244))
         cv.paint(full, lambda x, y: sd_circle(*local(x, y), 0, 5.8, 2.8), (236, 238, 244))
@@ -556,7 +557,7 @@ def tray_icon(size=32):
         cv.paint(full, lambda x, y: sd_circle(x, y, lx - 0.6, ly - 0.6, 0.7), (255, 190, 180))
     # arcs spreading from the lamp along the remote's axis
     axis = math.atan2(-ca, sa)  # direction of -v in screen space
-    arcs = ((5.8, 1.3), (10.2, 1.3)) if small else ((4.6, 0.85), (7.6, 0.85), (10.6, 0.85))
+    arcs = ((5.6, 1.6), (10.4, 1.6)) if small else ((4.6, 0.85), (7.6, 0.85), (10.6, 0.85))
     for r, w in arcs:
         cv.paint(full, lambda x, y, r=r, w=w: sd_arc(x, y, lx, ly, r, w, axis - 0.62, axis + 0.62),
                  (226, 32, 32))
