@@ -555,13 +555,13 @@ TEST_F(RavletTest, ThirtyKeysIsSelectedOnTheHiddenButtonAndKeptOnOk) {
     ASSERT_NO_FATAL_FAILURE(ExpectProfile(L"RC30Keys"));
 }
 
-// At 96, 144 and 192 DPI the dialog grows with its font, and the pictures grow with it: each stays
+// At 96, 120, 144 and 192 DPI the dialog grows with its font, and the pictures grow with it: each stays
 // above its radio button, centred as at 96 DPI, at the dialog's scale, and nothing is clipped.
-TEST_F(RavletTest, RemoteDialogKeepsItsLayoutAt96_144And192Dpi) {
+TEST_F(RavletTest, RemoteDialogKeepsItsLayoutAt96To192Dpi) {
     constexpr int kRadios[] = {kRadio51, kRadio32, kRadio28};
     double offset96[3] = {}, height96[3] = {};  // in dialog units
     double unitY96 = 0;
-    for (const DWORD dpi : {96u, 144u, 192u}) {
+    for (const DWORD dpi : {96u, 120u, 144u, 192u}) {
         SCOPED_TRACE(testing::Message() << dpi << " DPI");
         ScreenDpi screen(dpi);
         e2e::Process* p = nullptr;
