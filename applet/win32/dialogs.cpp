@@ -118,7 +118,11 @@ private:
         info.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;
         HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (bitmap && bits) CopyMemory(bits, picture.bits.data(), picture.bits.size());
+        if (!bitmap || !bits) {
+            if (bitmap) DeleteObject(bitmap);
+            return nullptr;
+        }
+        CopyMemory(bits, picture.bits.data(), picture.bits.size());
         return bitmap;
     }
 
