@@ -13,6 +13,17 @@
 #define IDB_REMOTE32 139
 #define IDB_REMOTE28 141
 
+// The same remotes at twice the size (zlib-compressed packed DIBs), for screens above 96 DPI
+#define IDR_REMOTE51_2X 238
+#define IDR_REMOTE32_2X 239
+#define IDR_REMOTE28_2X 241
+
+// Boxes of the three pictures in the remote type dialog, in dialog units (left, top, width,
+// height): the template places the pictures there, and above 96 DPI the large pictures fill them.
+#define REMOTE51_BOX 15, 30, 43, 148
+#define REMOTE32_BOX 85, 30, 52, 148
+#define REMOTE28_BOX 155, 30, 100, 148
+
 // Tray menu commands
 #define ID_RECEIVER_DISABLE 1001
 #define ID_CONFIGURE 1002

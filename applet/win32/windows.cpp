@@ -63,7 +63,11 @@ bool Win32Shell::AddIcon(const TrayIcon& icon) {
     data.uID = icon.id;
     data.uFlags = icon.flags;
     data.uCallbackMessage = icon.callbackMessage;
-    UniqueIcon image(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(icon.iconResource)));
+    // The frame drawn for the size the notification area shows (16 pixels at 96 DPI, 24 at 144...),
+    // not the 32-pixel one scaled down.
+    UniqueIcon image(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(icon.iconResource),
+                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                   GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR)));
     data.hIcon = image.get();
     lstrcpynW(data.szTip, Wide(icon.tip), 80);
     return Shell_NotifyIconW(NIM_ADD, &data) != FALSE;

@@ -73,10 +73,12 @@ void ExpectNoOverlap(HWND dialog) {
 }
 
 // Every text control's text fits its control. The dialog's own font is a handle of the applet's
-// process, so the same font is made here: "MS Shell Dlg", 8 points.
-void ExpectTextsFit(HWND dialog) {
+// process, so the same font is made here: "MS Shell Dlg", 8 points at the applet's DPI (this
+// process's when 0).
+void ExpectTextsFit(HWND dialog, int dpi = 0) {
     HDC dc = GetDC(nullptr);
-    HFONT font = CreateFontW(-MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+    if (dpi == 0) dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    HFONT font = CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                              DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                              DEFAULT_PITCH, L"MS Shell Dlg");
     HGDIOBJ old = SelectObject(dc, font);
@@ -102,14 +104,36 @@ void ExpectTextsFit(HWND dialog) {
 }
 
 // How many distinct colours a picture control shows: an empty picture shows one.
-int ColoursIn(HWND control) {
-    const Pixels pixels = GrabScreen(ScreenRect(control));
+int ColoursIn(const RECT& box) {
+    const Pixels pixels = GrabScreen(box);
     std::vector<std::uint32_t> seen;
     for (std::uint32_t c : pixels.rgb) {
         if (std::find(seen.begin(), seen.end(), c) == seen.end()) seen.push_back(c);
         if (seen.size() > 50) break;
     }
     return static_cast<int>(seen.size());
+}
+int ColoursIn(HWND control) { return ColoursIn(ScreenRect(control)); }
+
+// The screen DPI of the programs started from now on, back to the prefix's own (96) at the end.
+// Wine reads LogPixels of HKCU\Control Panel\Desktop when a process starts (and, without it, that
+// of HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts).
+constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
+class ScreenDpi {
+public:
+    explicit ScreenDpi(DWORD dpi) { EXPECT_TRUE(e2e::SetDword(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", dpi)); }
+    ~ScreenDpi() { e2e::DeleteValue(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels"); }
+    ScreenDpi(const ScreenDpi&) = delete;
+    ScreenDpi& operator=(const ScreenDpi&) = delete;
+};
+
+// The three remote pictures, left to right, in screen coordinates.
+std::vector<RECT> Pictures(HWND dialog) {
+    std::vector<RECT> pictures;
+    for (HWND c : VisibleChildren(dialog))
+        if ((GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) pictures.push_back(ScreenRect(c));
+    std::sort(pictures.begin(), pictures.end(), [](const RECT& a, const RECT& b) { return a.left < b.left; });
+    return pictures;
 }
 
 // Whether a control shows text or lines yet: dark pixels on its face.
@@ -122,6 +146,7 @@ class RavletTest : public ::testing::Test {
 protected:
     void SetUp() override {
         CloseEveryApplet();
+        e2e::DeleteValue(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");  // left by a run that died
         e2e::DeleteTree(HKEY_CURRENT_USER, kAppletKeyPath);
         e2e::DeleteTree(HKEY_CURRENT_USER, kNuvexKey);
         e2e::DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, kAutostartValue);
@@ -326,6 +351,57 @@ TEST_F(RavletTest, MutexWithoutWindowDoesNotStopAStart) {
     CloseHandle(mutex);
 }
 
+// Icon 128 of the built program: its 256-colour 32-pixel picture, and a 32-bit frame for each size
+// the notification area uses (16 to 32 pixels at 100 to 200 %) and the larger icon sizes. Each frame
+// loads at its own size with transparent surroundings, and shows the remote with its red lamp.
+TEST(RavletIcon, HasAnAlphaFrameForEachSizeThatShowsTheRedLamp) {
+    HMODULE program = LoadLibraryExW(RavletPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, program);
+    HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(128), RT_GROUP_ICON);
+    const BYTE* group = found ? static_cast<const BYTE*>(LockResource(LoadResource(program, found))) : nullptr;
+    ASSERT_NE(nullptr, group);
+    // The group's entries (14 bytes each): width first, bits per pixel at offset 6.
+    std::vector<std::pair<int, int>> frames;
+    for (int i = 0; i < group[4]; ++i) frames.push_back({group[6 + 14 * i], group[6 + 14 * i + 6]});
+    EXPECT_EQ((std::vector<std::pair<int, int>>{{32, 8}, {16, 32}, {20, 32}, {24, 32}, {32, 32}, {40, 32}, {48, 32}}),
+              frames);
+
+    for (const int size : {16, 20, 24, 32, 40, 48}) {
+        SCOPED_TRACE(testing::Message() << size << " pixels");
+        HICON icon = static_cast<HICON>(LoadImageW(program, MAKEINTRESOURCEW(128), IMAGE_ICON, size, size, 0));
+        ASSERT_NE(nullptr, icon);
+        // Drawn on white and on black: a pixel that differs lets the ground through.
+        std::vector<std::uint32_t> drawn[2];
+        HDC dc = CreateCompatibleDC(nullptr);
+        for (int ground = 0; ground < 2; ++ground) {
+            BITMAPINFO info{};
+            info.bmiHeader = {sizeof info.bmiHeader, size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+            std::uint32_t* bits = nullptr;
+            HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+            ASSERT_NE(nullptr, bitmap);
+            HGDIOBJ old = SelectObject(dc, bitmap);
+            std::fill_n(bits, size * size, ground ? 0u : 0xFFFFFFu);
+            EXPECT_TRUE(DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL));
+            GdiFlush();
+            drawn[ground].assign(bits, bits + size * size);
+            DeleteObject(SelectObject(dc, old));
+        }
+        DeleteDC(dc);
+        DestroyIcon(icon);
+        int opaque = 0, red = 0;
+        for (int i = 0; i < size * size; ++i) {
+            const std::uint32_t c = drawn[0][i] & 0xFFFFFF;
+            if (c != (drawn[1][i] & 0xFFFFFF)) continue;
+            ++opaque;
+            red += (c >> 16 & 0xFF) > 180 && (c >> 8 & 0xFF) < 90 && (c & 0xFF) < 90;
+        }
+        EXPECT_NE(drawn[0][0], drawn[1][0]) << "the top left corner should be transparent";
+        EXPECT_TRUE(opaque > size * size / 5 && opaque < size * size * 4 / 5) << opaque << " opaque pixels";
+        EXPECT_GE(red, size / 4) << "no red lamp";
+    }
+    FreeLibrary(program);
+}
+
 TEST_F(RavletTest, WithoutACardNoTrayIconIsAdded) {
     HWND window = StartApplet();
     ASSERT_NE(nullptr, window);
@@ -469,6 +545,59 @@ TEST_F(RavletTest, ThirtyKeysIsSelectedOnTheHiddenButtonAndKeptOnOk) {
     e2e::DeleteValue(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile");
     ASSERT_TRUE(CloseWith(dialog, IDOK));
     ASSERT_NO_FATAL_FAILURE(ExpectProfile(L"RC30Keys"));
+}
+
+// At 96, 120, 144 and 192 DPI the dialog grows with its font, and the pictures grow with it: each stays
+// above its radio button, centred as at 96 DPI, at the dialog's scale, and nothing is clipped.
+TEST_F(RavletTest, RemoteDialogKeepsItsLayoutAt96To192Dpi) {
+    constexpr int kRadios[] = {kRadio51, kRadio32, kRadio28};
+    double offset96[3] = {}, height96[3] = {};  // in dialog units
+    double unitY96 = 0;
+    for (const DWORD dpi : {96u, 120u, 144u, 192u}) {
+        SCOPED_TRACE(testing::Message() << dpi << " DPI");
+        ScreenDpi screen(dpi);
+        e2e::Process* p = nullptr;
+        HWND dialog = OpenRemoteDialog(L"RC32Keys", &p);
+        ASSERT_NE(nullptr, dialog);
+        const std::vector<RECT> pictures = Pictures(dialog);
+        ASSERT_EQ(3u, pictures.size());
+        EXPECT_TRUE(WaitDrawn(dialog, kRadio28));
+        for (const RECT& picture : pictures) {
+            EXPECT_TRUE(e2e::WaitFor([&] { return ColoursIn(picture) > 20; }, kUiLimitMs)) << "an empty picture";
+        }
+        e2e::SaveScreenshot(L"remote_dialog_" + std::to_wstring(dpi) + L"dpi");
+
+        ExpectNoOverlap(dialog);
+        ExpectTextsFit(dialog, static_cast<int>(dpi));
+        // The template is 270 x 240 dialog units: pixels per unit at this DPI.
+        RECT client{};
+        GetClientRect(dialog, &client);
+        const double unitX = client.right / 270.0, unitY = client.bottom / 240.0;
+        // The DPI took effect: the dialog grew with its font (not quite in proportion: font sizes
+        // round to whole pixels).
+        if (dpi == 96) unitY96 = unitY;
+        EXPECT_GT(unitY, 0.85 * unitY96 * dpi / 96.0);
+        for (int i = 0; i < 3; ++i) {
+            const RECT radio = ScreenRect(GetDlgItem(dialog, kRadios[i]));
+            const double radioCentre = (radio.left + radio.right) / 2.0;
+            EXPECT_TRUE(radioCentre > pictures[i].left && radioCentre < pictures[i].right)
+                << "radio button " << kRadios[i] << " at " << radioCentre << " is not under its picture ("
+                << pictures[i].left << "-" << pictures[i].right << ")";
+            EXPECT_LT(pictures[i].bottom, radio.top) << "picture " << i << " reaches its radio button";
+            const double offset = ((pictures[i].left + pictures[i].right) / 2.0 - radioCentre) / unitX;
+            const double height = (pictures[i].bottom - pictures[i].top) / unitY;
+            if (dpi == 96) {
+                offset96[i] = offset;
+                height96[i] = height;
+            } else {
+                EXPECT_NEAR(offset96[i], offset, 1.0) << "picture " << i << " is not centred as at 96 DPI";
+                EXPECT_NEAR(height96[i], height, 1.5) << "picture " << i << " is not at the dialog's scale";
+            }
+        }
+        ASSERT_TRUE(CloseWith(dialog, IDCANCEL));
+        PostMessageW(AppletWindowOf(p->id()), WM_CLOSE, 0, 0);
+        ASSERT_TRUE(p->WaitExit(kExitLimitMs));
+    }
 }
 
 // --- unload and autostart ------------------------------------------------------------------

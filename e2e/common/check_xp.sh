@@ -86,6 +86,13 @@ check_namespace() {  # element namespace...
 }
 problems=$( (check_namespace trustInfo urn:schemas-microsoft-com:asm.v2 urn:schemas-microsoft-com:asm.v3
              check_namespace compatibility urn:schemas-microsoft-com:compatibility.v1
+             # The DPI setting sits in an application element of the asm.v3 namespace, which XP
+             # skips; it must not be the compatibility section's application (or an asm.v1 one).
+             echo "$manifest" | grep -o '<[^>]*>' | awk '
+               /^<application[[:space:]>]/ { v3 = ($0 ~ /xmlns="urn:schemas-microsoft-com:asm.v3"/) }
+               /^<\/application>/ { v3 = 0 }
+               /^<windowsSettings[[:space:]>]/ && !v3 {
+                 print "FAIL: manifest element <windowsSettings> is not in an application element of urn:schemas-microsoft-com:asm.v3" }'
              echo "$manifest" | grep -o '<[^>]*>' | while read -r tag; do
                dup=$(echo "$tag" | grep -o 'xmlns[^=]*="[^"]*"' | sed 's/^[^=]*=//' | sort | uniq -d)
                [ -z "$dup" ] || echo "FAIL: manifest element declares $dup twice: $tag"

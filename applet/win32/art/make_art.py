@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """Draws the applet's artwork: the tray icon and the three remote-control pictures.
 
-  Ravlet.ico     32x32, 256 colours (8 bits per pixel, palette + 1-bit transparency mask)
+  Ravlet.ico     32x32, 256 colours (8 bits per pixel, palette + 1-bit transparency mask), then
+                 the same drawing at 16, 20, 24, 32, 40 and 48 pixels, 32-bit with alpha
   remote51.bmp   62x240, 24-bit, the 51-key remote
   remote32.bmp   78x240, 24-bit, the 32-key remote
   remote28.bmp   150x240, 24-bit, the 28-key remote
+  remoteNN_2x.dibz  each remote at twice that size, for screens above 96 DPI: a packed DIB
+                 (BITMAPINFOHEADER and 24-bit rows), zlib-compressed (a fifth of the raw size)
 
 Standard library only. Shapes are signed distances (negative inside), so every edge is
 anti-aliased with one sample per pixel. Run: python3 make_art.py [OUT_DIR] (default: here).
@@ -86,23 +89,31 @@ def sd_triangle(px, py, pts):
 # --- canvas --------------------------------------------------------------------------------
 
 class Canvas:
-    """RGBA canvas; colours 0..255, alpha 0..1 (straight, not premultiplied)."""
+    """RGBA canvas; colours 0..255, alpha 0..1 (straight, not premultiplied).
 
-    def __init__(self, w, h, ground=None):
-        self.w, self.h = w, h
+    Drawing works in design units; `scale` output pixels make one unit, so the same drawing comes
+    out at any size with edges one output pixel soft."""
+
+    def __init__(self, w, h, ground=None, scale=1):
+        self.scale = scale
+        self.w, self.h = int(round(w * scale)), int(round(h * scale))
         if ground is None:
-            self.px = [(0.0, 0.0, 0.0, 0.0)] * (w * h)
+            self.px = [(0.0, 0.0, 0.0, 0.0)] * (self.w * self.h)
         else:
-            self.px = [tuple(ground) + (1.0,)] * (w * h)
+            self.px = [tuple(ground) + (1.0,)] * (self.w * self.h)
 
     def paint(self, box, sdf, colour, alpha=1.0, soft=1.0):
         """Blends colour (tuple or function of x, y) where sdf < 0 over box = (x0, y0, x1, y1).
-        soft > 1 widens the edge ramp (for shadows and glows)."""
-        x0, y0, x1, y1 = (int(math.floor(v)) for v in box)
+        soft > 1 widens the edge ramp to that many units (for shadows and glows)."""
+        k = self.scale
+        ramp = soft * k if soft > 1.0 else 1.0
+        # the box covers whole units: from the unit of its first corner to the unit of its last
+        x0, y0 = (int(math.floor(v) * k) for v in box[:2])
+        x1, y1 = (int((math.floor(v) + 1) * k) - 1 for v in box[2:])
         for y in range(max(y0, 0), min(y1 + 1, self.h)):
             for x in range(max(x0, 0), min(x1 + 1, self.w)):
-                fx, fy = x + 0.5, y + 0.5
-                cover = clamp(0.5 - sdf(fx, fy) / soft) * alpha
+                fx, fy = (x + 0.5) / k, (y + 0.5) / k
+                cover = clamp(0.5 - sdf(fx, fy) * k / ramp) * alpha
                 if cover <= 0.0:
                     continue
                 c = colour(fx, fy) if callable(colour) else colour
@@ -111,11 +122,12 @@ class Canvas:
                 out_a = cover + a * (1.0 - cover)
                 if out_a <= 0.0:
                     continue
-                k = cover / out_a
-                self.px[i] = (r + (c[0] - r) * k, g + (c[1] - g) * k, b + (c[2] - b) * k, out_a)
+                k2 = cover / out_a
+                self.px[i] = (r + (c[0] - r) * k2, g + (c[1] - g) * k2, b + (c[2] - b) * k2, out_a)
 
 
-def write_bmp24(path, cv):
+def dib24(cv):
+    """A packed DIB: BITMAPINFOHEADER and bottom-up 24-bit rows."""
     row = (cv.w * 3 + 3) & ~3
     data = bytearray()
     for y in range(cv.h - 1, -1, -1):
@@ -125,14 +137,37 @@ def write_bmp24(path, cv):
             line += bytes(int(round(clamp(v, 0, 255))) for v in (b, g, r))
         line += b"\0" * (row - len(line))
         data += line
-    header = struct.pack("<2sIHHI", b"BM", 14 + 40 + len(data), 0, 0, 14 + 40)
-    info = struct.pack("<IiiHHIIiiII", 40, cv.w, cv.h, 1, 24, 0, len(data), 2835, 2835, 0, 0)
+    return struct.pack("<IiiHHIIiiII", 40, cv.w, cv.h, 1, 24, 0, len(data), 2835, 2835, 0, 0) + data
+
+
+def write_bmp24(path, cv):
+    dib = dib24(cv)
+    header = struct.pack("<2sIHHI", b"BM", 14 + len(dib), 0, 0, 14 + 40)
     with open(path, "wb") as f:
-        f.write(header + info + data)
+        f.write(header + dib)
 
 
-def write_ico8(path, cv):
-    """One 8-bit image: a palette of at most 256 colours, the XOR bitmap and the AND mask."""
+def write_dibz(path, cv):
+    import zlib
+    with open(path, "wb") as f:
+        f.write(zlib.compress(dib24(cv), 9))
+
+
+def and_mask(cv, solid):
+    """The 1-bit mask, bottom-up: set where the picture is transparent."""
+    mask = bytearray()
+    mask_row = ((cv.w + 31) // 32) * 4
+    for y in range(cv.h - 1, -1, -1):
+        bits = bytearray(mask_row)
+        for x in range(cv.w):
+            if not solid[y * cv.w + x]:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        mask += bits
+    return mask
+
+
+def ico8(cv):
+    """An 8-bit image: a palette of at most 256 colours, the XOR bitmap and the AND mask."""
     solid = [(cv.px[i][3] >= 0.5) for i in range(cv.w * cv.h)]
     colours = [tuple(int(round(clamp(v, 0, 255))) for v in cv.px[i][:3]) if solid[i] else (0, 0, 0)
                for i in range(cv.w * cv.h)]
@@ -164,22 +199,37 @@ def write_ico8(path, cv):
         index.append(cache[c])
 
     xor = bytearray()
-    mask = bytearray()
-    mask_row = ((cv.w + 31) // 32) * 4
     for y in range(cv.h - 1, -1, -1):
         xor += bytes(index[y * cv.w:(y + 1) * cv.w])
-        bits = bytearray(mask_row)
-        for x in range(cv.w):
-            if not solid[y * cv.w + x]:
-                bits[x // 8] |= 0x80 >> (x % 8)
-        mask += bits
+    mask = and_mask(cv, solid)
     pal = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
     info = struct.pack("<IiiHHIIiiII", 40, cv.w, cv.h * 2, 1, 8, 0, len(xor) + len(mask), 0, 0, 256, 0)
-    image = info + pal + xor + mask
-    header = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", cv.w, cv.h, 0, 0, 1, 8, len(image), 6 + 16)
+    return cv.w, cv.h, 8, info + pal + xor + mask
+
+
+def ico32(cv):
+    """A 32-bit image: straight (not premultiplied) alpha, and the AND mask for programs that
+    draw without alpha."""
+    solid = [(cv.px[i][3] >= 0.5) for i in range(cv.w * cv.h)]
+    xor = bytearray()
+    for y in range(cv.h - 1, -1, -1):
+        for x in range(cv.w):
+            r, g, b, a = cv.px[y * cv.w + x]
+            xor += bytes(int(round(clamp(v, 0, 255))) for v in (b, g, r, a * 255)) if a > 0 else bytes(4)
+    mask = and_mask(cv, solid)
+    info = struct.pack("<IiiHHIIiiII", 40, cv.w, cv.h * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
+    return cv.w, cv.h, 32, info + xor + mask
+
+
+def write_ico(path, images):
+    """An icon file of several images, in the given order: (width, height, bits, bytes) each."""
+    offset = 6 + 16 * len(images)
+    out = struct.pack("<HHH", 0, 1, len(images))
+    for w, h, bits, image in images:
+        out += struct.pack("<BBBBHHII", w, h, 0, 0, 1, bits, len(image), offset)
+        offset += len(image)
     with open(path, "wb") as f:
-        f.write(header + entry + image)
+        f.write(out + b"".join(image for _, _, _, image in images))
 
 
 def write_png(path, cv):
@@ -321,10 +371,10 @@ def nav_pad(cv, cx, cy, r):
 
 # --- the three remotes ---------------------------------------------------------------------
 
-def remote51():
+def remote51(scale=1):
     """Slim and long: power row, 3x4 digits, nav pad, two rockers, teletext and colour keys."""
     W, H = 62, 240
-    cv = Canvas(W, H, GROUND)
+    cv = Canvas(W, H, GROUND, scale)
     cx = W / 2
     body(cv, cx, 120, 26, 115, 11)
     ir_window(cv, cx, 12, 9)
@@ -369,10 +419,10 @@ def remote51():
     return cv
 
 
-def remote32():
+def remote32(scale=1):
     """Medium: power and mute, 3x4 digits, volume and channel rockers, nav pad, colour keys."""
     W, H = 78, 240
-    cv = Canvas(W, H, GROUND)
+    cv = Canvas(W, H, GROUND, scale)
     cx = W / 2
     body(cv, cx, 120, 33, 114, 14)
     ir_window(cv, cx, 13, 12)
@@ -408,10 +458,10 @@ def remote32():
     return cv
 
 
-def remote28():
+def remote28(scale=1):
     """Short and wide with round keys: power row, 3x4 digits, a cross of arrow keys."""
     W, H = 150, 240
-    cv = Canvas(W, H, GROUND)
+    cv = Canvas(W, H, GROUND, scale)
     cx = W / 2
     body(cv, cx, 121, 52, 110, 26)
     ir_window(cv, cx, 22, 18)
@@ -449,9 +499,14 @@ def remote28():
 
 # --- the icon ------------------------------------------------------------------------------
 
-def tray_icon():
-    """A remote held at a slant, its red lamp at the upper end sending three arcs."""
-    cv = Canvas(32, 32)
+def tray_icon(size=32):
+    """A remote held at a slant, its red lamp at the upper end sending three arcs.
+
+    Drawn on a 32-unit grid at `size` pixels. Below 24 pixels the keys would blur into a grey
+    smear, so the small frames keep only what reads at that size: the case, a few bold keys, the
+    lamp and two wider arcs."""
+    small = size < 24
+    cv = Canvas(32, 32, scale=size / 32)
     ang = math.radians(38)      # the remote's long axis leans to the right
     ca, sa = math.cos(ang), math.sin(ang)
     ocx, ocy = 12.0, 20.5       # centre of the remote
@@ -466,7 +521,8 @@ def tray_icon():
 
     full = (0, 0, 31, 31)
     # case: dark outline, then a lighter body with a vertical shading
-    cv.paint(full, lambda x, y: sd_round_rect(*local(x, y), 0, 0, 6.6, 13.6, 3.2), (20, 22, 28))
+    outline = 1.6 if small else 1.0
+    cv.paint(full, lambda x, y: sd_round_rect(*local(x, y), 0, 0, 5.6 + outline, 12.6 + outline, 3.2), (20, 22, 28))
 
     def case_fill(x, y):
         u, v = local(x, y)
@@ -478,20 +534,31 @@ def tray_icon():
     def kk(u, v, hu, hv, c):
         cv.paint(full, lambda x, y: sd_round_rect(*local(x, y), u, v, hu, hv, 0.6), c)
 
-    kk(-2.6, -6.5, 1.3, 1.0, (200, 30, 30))
-    for v in (-2.6, 0.6):
-        for u in (-2.8, 0.0, 2.8):
-            kk(u, v, 1.0, 0.9, (236, 238, 244))
-    cv.paint(full, lambda x, y: sd_circle(*local(x, y), 0, 5.8, 2.6), (236, 238, 244))
-    cv.paint(full, lambda x, y: sd_circle(*local(x, y), 0, 5.8, 1.0), (90, 96, 110))
+    if small:
+        # about a pixel per key at 16 px: three light keys and the pad; no red power key, which
+        # would read as a second lamp
+        kk(-2.4, -6.3, 1.8, 1.5, (236, 238, 244))
+        for u in (-2.4, 2.4):
+            kk(u, -0.8, 1.6, 1.6, (236, 238, 244))
+        cv.paint(full, lambda x, y: sd_circle(*local(x, y), 0, 5.8, 2.8), (236, 238, 244))
+    else:
+        kk(-2.6, -6.5, 1.3, 1.0, (200, 30, 30))
+        for v in (-2.6, 0.6):
+            for u in (-2.8, 0.0, 2.8):
+                kk(u, v, 1.0, 0.9, (236, 238, 244))
+        cv.paint(full, lambda x, y: sd_circle(*local(x, y), 0, 5.8, 2.6), (236, 238, 244))
+        cv.paint(full, lambda x, y: sd_circle(*local(x, y), 0, 5.8, 1.0), (90, 96, 110))
     # the red lamp at the front end, with a glow
     lx, ly = world(0, -11.6)
-    cv.paint(full, lambda x, y: sd_circle(x, y, lx, ly, 3.4), (255, 80, 60), 0.35, soft=2)
-    cv.paint(full, lambda x, y: sd_circle(x, y, lx, ly, 2.0), (230, 20, 20))
-    cv.paint(full, lambda x, y: sd_circle(x, y, lx - 0.6, ly - 0.6, 0.7), (255, 190, 180))
-    # three arcs spreading from the lamp along the remote's axis
+    if not small:
+        cv.paint(full, lambda x, y: sd_circle(x, y, lx, ly, 3.4), (255, 80, 60), 0.35, soft=2)
+    cv.paint(full, lambda x, y: sd_circle(x, y, lx, ly, 2.6 if small else 2.0), (230, 20, 20))
+    if not small:
+        cv.paint(full, lambda x, y: sd_circle(x, y, lx - 0.6, ly - 0.6, 0.7), (255, 190, 180))
+    # arcs spreading from the lamp along the remote's axis
     axis = math.atan2(-ca, sa)  # direction of -v in screen space
-    for r, w in ((4.6, 0.85), (7.6, 0.85), (10.6, 0.85)):
+    arcs = ((5.6, 1.6), (10.4, 1.6)) if small else ((4.6, 0.85), (7.6, 0.85), (10.6, 0.85))
+    for r, w in arcs:
         cv.paint(full, lambda x, y, r=r, w=w: sd_arc(x, y, lx, ly, r, w, axis - 0.62, axis + 0.62),
                  (226, 32, 32))
     return cv
@@ -503,10 +570,15 @@ def main():
     pictures = {"remote51": remote51(), "remote32": remote32(), "remote28": remote28()}
     for name, cv in pictures.items():
         write_bmp24(os.path.join(out, name + ".bmp"), cv)
+    large = {"remote51_2x": remote51(2), "remote32_2x": remote32(2), "remote28_2x": remote28(2)}
+    for name, cv in large.items():
+        write_dibz(os.path.join(out, name + ".dibz"), cv)
     icon = tray_icon()
-    write_ico8(os.path.join(out, "Ravlet.ico"), icon)
+    # the 256-colour picture first, as it always was; then the frames for each size
+    frames = {"Ravlet%d" % n: tray_icon(n) for n in (16, 20, 24, 32, 40, 48)}
+    write_ico(os.path.join(out, "Ravlet.ico"), [ico8(icon)] + [ico32(cv) for cv in frames.values()])
     if preview:
-        for name, cv in list(pictures.items()) + [("Ravlet", icon)]:
+        for name, cv in list(pictures.items()) + list(large.items()) + [("Ravlet", icon)] + list(frames.items()):
             write_png(os.path.join(preview, name + ".png"), cv)
 
 
