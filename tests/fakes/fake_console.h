@@ -31,16 +31,12 @@ public:
             answer = answers.front();
             answers.pop_front();
         }
-        if (answer == Registration::Done) {
-            if (registered) ++doubleRegistrations;
-            registered = true;
-        }
+        if (answer == Registration::Done) registered = true;
         return answer;
     }
     void UnregisterNotification() override {
         Log("wts.unregister");
         ++unregistrations;
-        if (!registered) ++badUnregistrations;
         registered = false;
     }
     bool OwnSession(std::uint32_t* id) override {
@@ -54,8 +50,6 @@ public:
         return true;
     }
     bool RemoteSession() override { return remote; }
-
-    int doubleRegistrations = 0, badUnregistrations = 0;
 
 private:
     void Log(const std::string& s) {
