@@ -38,7 +38,6 @@ constexpr std::uint32_t kWtsConsoleDisconnect = 2;
 constexpr std::uint32_t kWtsRemoteConnect = 3;
 constexpr std::uint32_t kWtsRemoteDisconnect = 4;
 constexpr std::uint32_t kWtsSessionLock = 7;
-constexpr std::uint32_t kNoConsoleSession = 0xFFFFFFFF;  // WTSGetActiveConsoleSessionId during a switch
 }  // namespace win
 
 enum class RegRoot : std::uint32_t { CurrentUser, LocalMachine };
@@ -175,7 +174,8 @@ struct Console {
     virtual void UnregisterNotification() = 0;  // WTSUnRegisterSessionNotification
     // ProcessIdToSessionId(GetCurrentProcessId()); false when missing or failed.
     virtual bool OwnSession(std::uint32_t* id) = 0;
-    // WTSGetActiveConsoleSessionId (win::kNoConsoleSession while none is attached); false when missing.
+    // WTSGetActiveConsoleSessionId (0xFFFFFFFF while none is attached, during a switch); false when
+    // missing.
     virtual bool ConsoleSession(std::uint32_t* id) = 0;
     // GetSystemMetrics(SM_REMOTESESSION): this session is shown through a remote desktop.
     virtual bool RemoteSession() = 0;
