@@ -29,6 +29,7 @@ std::int32_t CMainFrame::OnCreate() {
     LoadKeyProfile(nullptr);
     // The first presence check runs one period from now; until then no device and no icon.
     ports_.windows.SetTimer(kPresenceTimer, kPresencePeriodMs);
+    FollowConsole();
     return 0;
 }
 
@@ -42,6 +43,9 @@ void CMainFrame::OnClose() {
     }
     RemoveTrayIcon(IDR_MAINFRAME);
     RemoveTrayIcon(kSecondTrayIcon);
+    // Before the window goes: the registration names it.
+    if (notifications_ == Notifications::Registered) ports_.console.UnregisterNotification();
+    notifications_ = Notifications::Off;
 }
 
 bool CMainFrame::OwnsTimer(std::uint32_t id) const {

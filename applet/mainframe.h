@@ -64,6 +64,8 @@ public:
     std::intptr_t OnTrayNotify(std::uintptr_t wParam, std::intptr_t lParam);
     // WM_COMMAND; false when the main window does not handle the command (57665 goes to the app).
     bool OnCommand(std::uint32_t id);
+    // WM_WTSSESSION_CHANGE: wParam's code and lParam's session id.
+    void OnSessionChange(std::uint32_t code, std::uint32_t sessionId);
 
     // Presence check (timer 130).
     void OnPresenceCheck();
@@ -100,10 +102,19 @@ public:
     std::uint32_t isOldBoard() const { return isOldBoard_; }
     bool receiverEnabled() const { return receiverEnabled_ != 0; }
     bool suppressed() const { return suppressed_ != 0; }
+    // False while another logon session has the console: the card is then left to its applet.
+    bool atConsole() const { return atConsole_; }
 
 private:
     bool InterfaceStep(std::uint32_t index, std::u16string* path);
     void CloseDevice();
+    void PollOnce();
+    // Asks for session notifications until the system has taken the request, then asks once
+    // whether this session has the console.
+    void FollowConsole();
+    void SetAtConsole(bool atConsole);
+
+    enum class Notifications { Pending, Registered, Off };
 
     Ports ports_;
     Handle device_ = 0;
@@ -113,4 +124,9 @@ private:
     std::uint32_t receiverEnabled_ = 1;
     std::uint32_t suppressed_ = 0;
     std::uint32_t failedReads_ = 0;  // consecutive polls whose status read failed
+    bool polling_ = false;           // a poll is in progress (its key may be being delivered)
+    Notifications notifications_ = Notifications::Pending;
+    bool atConsole_ = true;
+    bool knowOwnSession_ = false;
+    std::uint32_t ownSession_ = 0;
 };

@@ -14,6 +14,16 @@ constexpr std::uint32_t kFailedReadsBeforeClose = 3;
 }  // namespace
 
 void CMainFrame::OnPoll() {
+    // Delivering a key to a slow TV application lets messages sent to us through: a click on the
+    // tray icon opens the menu, whose loop runs this timer. A poll in there would read the same
+    // key, not acknowledged yet, and send it a second time.
+    if (polling_) return;
+    polling_ = true;
+    PollOnce();
+    polling_ = false;
+}
+
+void CMainFrame::PollOnce() {
     if (!device_) return;
 
     std::uint32_t status = 0;

@@ -31,6 +31,13 @@ constexpr std::int32_t kIdCancel = 2;
 constexpr std::uint32_t kSmtoAbortIfHung = 0x0002;
 // WaitForSingleObject
 constexpr std::uint32_t kWaitTimeout = 0x102;
+// WM_WTSSESSION_CHANGE: the code in wParam, the session id in lParam
+constexpr std::uint32_t kWmWtsSessionChange = 0x02B1;
+constexpr std::uint32_t kWtsConsoleConnect = 1;
+constexpr std::uint32_t kWtsConsoleDisconnect = 2;
+constexpr std::uint32_t kWtsRemoteConnect = 3;
+constexpr std::uint32_t kWtsRemoteDisconnect = 4;
+constexpr std::uint32_t kWtsSessionLock = 7;
 }  // namespace win
 
 enum class RegRoot : std::uint32_t { CurrentUser, LocalMachine };
@@ -152,6 +159,28 @@ struct Session {
     virtual void LoadKeyboardLayout(const std::u16string& id, std::uint32_t flags) = 0;
 };
 
+// Logon sessions and the machine's physical console. Every session runs an applet of its own, and
+// the card has one receiver. The functions are looked up at run time (wtsapi32 from the system
+// folder); where one is missing the adapter says so and the applet behaves as if it had the console.
+//   RegisterNotification once the main window exists; if it answers Failed (the session service is
+//   not up yet, at an early logon), again later until it answers Done or Unavailable. After Done the
+//   main window receives WM_WTSSESSION_CHANGE for its own session, until UnregisterNotification,
+//   which the shutdown calls before the window is destroyed.
+struct Console {
+    enum class Registration { Done, Failed, Unavailable };
+    virtual ~Console() = default;
+    // WTSRegisterSessionNotification(main window, NOTIFY_FOR_THIS_SESSION).
+    virtual Registration RegisterNotification() = 0;
+    virtual void UnregisterNotification() = 0;  // WTSUnRegisterSessionNotification
+    // ProcessIdToSessionId(GetCurrentProcessId()); false when missing or failed.
+    virtual bool OwnSession(std::uint32_t* id) = 0;
+    // WTSGetActiveConsoleSessionId (0xFFFFFFFF while none is attached, during a switch); false when
+    // missing.
+    virtual bool ConsoleSession(std::uint32_t* id) = 0;
+    // GetSystemMetrics(SM_REMOTESESSION): this session is shown through a remote desktop.
+    virtual bool RemoteSession() = 0;
+};
+
 // Controls of a dialog that is being initialised.
 struct DialogControls {
     virtual ~DialogControls() = default;
@@ -178,4 +207,5 @@ struct Ports {
     Processes& processes;
     Session& session;
     Dialogs& dialogs;
+    Console& console;
 };

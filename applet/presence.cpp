@@ -96,6 +96,9 @@ void CMainFrame::CloseDevice() {
 }
 
 void CMainFrame::OnPresenceCheck() {
+    FollowConsole();
+    // The card belongs to the applet of the session at the console.
+    if (!atConsole_) return;
     // A card without a receiver is left alone, whether its device is open or not.
     if (!ReadTunerKey()) return;
 

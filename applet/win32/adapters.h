@@ -133,6 +133,28 @@ public:
     std::int32_t RunUnload(CUnload& dialog) override;
 };
 
+// Session notifications and the console, through functions looked up at run time: wtsapi32 is
+// loaded from the system folder on first use and kept for the rest of the process.
+class Win32Console : public Console {
+public:
+    explicit Win32Console(Win32Windows& windows) : windows_(windows) {}
+    Registration RegisterNotification() override;
+    void UnregisterNotification() override;
+    bool OwnSession(std::uint32_t* id) override;
+    bool ConsoleSession(std::uint32_t* id) override;
+    bool RemoteSession() override;
+
+private:
+    bool LoadWtsApi();
+
+    Win32Windows& windows_;
+    bool loaded_ = false;
+    HMODULE wtsapi_ = nullptr;
+    BOOL(WINAPI* register_)(HWND, DWORD) = nullptr;
+    BOOL(WINAPI* unregister_)(HWND) = nullptr;
+    HWND registeredWindow_ = nullptr;
+};
+
 // All adapters of one process, wired into the ports.
 struct Win32Ports {
     Win32Registry registry;
@@ -142,6 +164,7 @@ struct Win32Ports {
     Win32Processes processes;
     Win32Session session;
     Win32Dialogs dialogs;
+    Win32Console console{windows};
 
-    Ports ports() { return Ports{registry, devices, windows, shell, processes, session, dialogs}; }
+    Ports ports() { return Ports{registry, devices, windows, shell, processes, session, dialogs, console}; }
 };

@@ -62,6 +62,9 @@ LRESULT CALLBACK FrameProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) 
             return 0;
         case kTrayCallbackMessage:
             return context->frame->OnTrayNotify(wParam, lParam);
+        case WM_WTSSESSION_CHANGE:
+            context->frame->OnSessionChange(static_cast<std::uint32_t>(wParam), static_cast<std::uint32_t>(lParam));
+            return 0;
         case WM_COMMAND:
             return OnCommand(window, *context, wParam, lParam);
         case WM_CLOSE:

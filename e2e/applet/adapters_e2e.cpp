@@ -231,4 +231,33 @@ TEST_F(AdaptersTest, TrayIconIsAddedOnceAndRemovedThroughTheRealShell) {
     DestroyWindow(window);
 }
 
+// Wine has one logon session, attached to the console: the session functions are found at run
+// time, give the system's own ids, and the registration is taken for the main window only.
+TEST_F(AdaptersTest, ConsolePortFindsTheSessionFunctionsAndTheOneSessionHasTheConsole) {
+    std::uint32_t own = 0xDEADBEEF, console = 0xDEADBEEF;
+    ASSERT_TRUE(adapters_.console.OwnSession(&own));
+    ASSERT_TRUE(adapters_.console.ConsoleSession(&console));
+    DWORD expected = 0;
+    ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &expected));
+    EXPECT_EQ(own, expected);
+    EXPECT_EQ(console, own);
+    EXPECT_FALSE(adapters_.console.RemoteSession());
+
+    EXPECT_EQ(adapters_.console.RegisterNotification(), Console::Registration::Failed) << "no main window yet";
+    HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", kTitle, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, window);
+    adapters_.windows.SetMainWindow(window);
+    EXPECT_EQ(adapters_.console.RegisterNotification(), Console::Registration::Done);
+    adapters_.console.UnregisterNotification();
+    // wtsapi32 came from the system folder.
+    wchar_t loaded[MAX_PATH] = {}, system[MAX_PATH] = {};
+    ASSERT_NE(nullptr, GetModuleHandleW(L"wtsapi32.dll"));
+    GetModuleFileNameW(GetModuleHandleW(L"wtsapi32.dll"), loaded, MAX_PATH);
+    GetSystemDirectoryW(system, MAX_PATH);
+    EXPECT_EQ(0, lstrcmpiW(loaded, (std::wstring(system) + L"\\wtsapi32.dll").c_str()));
+    adapters_.windows.SetMainWindow(nullptr);
+    DestroyWindow(window);
+}
+
 }  // namespace

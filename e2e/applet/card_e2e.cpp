@@ -414,6 +414,69 @@ TEST_F(CardTest, DisableStopsThePollAndEnableResumesItWithTheWaitingKey) {
     EXPECT_EQ(TvKeys(), std::vector<unsigned int>{kDigit5.vk});
 }
 
+// A click on the tray icon while the applet waits for a slow TV application to take a key: the
+// click is sent, so the applet handles it inside that wait, and the menu's loop runs the poll timer.
+TEST_F(CardTest, ATrayClickWhileAKeyWaitsOnASlowTvGivesOneKey) {
+    // The TV application takes 0.9 s over each key; the applet waits up to 1 s for it.
+    ASSERT_NE(nullptr, StartTv(L" --slow 900"));
+    HWND window = StartAppletOnTheCard();
+    ASSERT_NE(nullptr, window);
+    const unsigned int taken = card_->State().keysTaken;
+    ASSERT_TRUE(card_->Press(kDigit5.key));
+    ASSERT_TRUE(WaitTvKeys(1));
+    ASSERT_TRUE(SendNotifyMessageW(window, WM_USER + 100, 128, WM_LBUTTONDOWN));
+    ASSERT_TRUE(e2e::WaitFor([&] { return MenuOf(applet_->id()) != nullptr; }, kUiLimitMs));
+    // The menu is open inside the key's delivery: the key is not acknowledged yet, no poll reads it
+    // again while the menu is open, and the TV application, done with the first, gets no second.
+    EXPECT_EQ(card_->State().keysTaken, taken) << "the menu opened only after the key was delivered";
+    EXPECT_FALSE(card_->WaitPolls(1, 2000));
+    EXPECT_EQ(TvKeys().size(), 1u);
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(e2e::WaitFor([&] { return MenuOf(applet_->id()) == nullptr; }, kUiLimitMs));
+    ASSERT_TRUE(card_->WaitTaken(kCheckLimitMs));
+    ASSERT_TRUE(card_->WaitPolls(kPollsPastSuppression, kCheckLimitMs));
+    EXPECT_EQ(TvKeys(), std::vector<unsigned int>{kDigit5.vk});
+    EXPECT_EQ(card_->State().keysTaken, taken + 1);
+}
+
+// --- logon sessions --------------------------------------------------------------------------
+
+// Wine has one logon session and never switches users: the test sends the notifications that a
+// switch to another user and back would bring to the applet's window.
+TEST_F(CardTest, ConsoleDisconnectStopsThePollingAndConsoleConnectResumesItWithKeys) {
+    ASSERT_NE(nullptr, StartTv());
+    HWND window = StartAppletOnTheCard();
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(e2e::WaitFor([] { return TrayIcons().size() == 1; }, kCheckLimitMs));
+    DWORD session = 0;
+    ASSERT_TRUE(ProcessIdToSessionId(applet_->id(), &session));
+    auto notify = [&](WPARAM code) {
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutW(window, WM_WTSSESSION_CHANGE, code, session, SMTO_NORMAL, kUiLimitMs, &result) != 0;
+    };
+
+    // Another user takes the console: the card is closed at once and its icon goes.
+    ASSERT_TRUE(notify(WTS_CONSOLE_DISCONNECT));
+    const CardState away = card_->State();
+    EXPECT_EQ(away.closes, 1u);
+    EXPECT_EQ(away.openHandles, 0u);
+    EXPECT_TRUE(e2e::WaitFor([] { return TrayIcons().empty(); }, kCheckLimitMs));
+    // A key pressed for the other user is left at the receiver, over two presence checks.
+    ASSERT_TRUE(card_->Press(kDigit5.key));
+    EXPECT_FALSE(card_->WaitState(
+        [&](const CardState& s) { return s.polls != away.polls || s.opens != away.opens || s.keysTaken != away.keysTaken; },
+        kTwoChecksMs));
+
+    // Back: the next check opens the card and sets it up (which takes the waiting key), and keys
+    // reach the TV application again.
+    ASSERT_TRUE(notify(WTS_CONSOLE_CONNECT));
+    ASSERT_TRUE(card_->WaitState([](const CardState& s) { return s.opens == 2 && s.openHandles == 1; }, kCheckLimitMs));
+    EXPECT_TRUE(e2e::WaitFor([] { return TrayIcons().size() == 1; }, kCheckLimitMs));
+    ASSERT_TRUE(PressAndSettle(kDigit9.key));
+    ASSERT_TRUE(WaitTvKeys(1));
+    EXPECT_EQ(TvKeys(), std::vector<unsigned int>{kDigit9.vk});
+}
+
 TEST_F(CardTest, FailedAndShortReadsGiveNoKeyAndAStaleHandleRecovers) {
     ASSERT_NE(nullptr, StartTv());
     ASSERT_NE(nullptr, StartAppletOnTheCard());

@@ -1,12 +1,14 @@
 // Stand-in for the user's TV application: a window of a chosen class that records the keyboard
 // messages and close requests it receives, one line each, to a log file.
 //
-//   tvapp.exe [--class NAME] [--title TEXT] [--log PATH] [--hang | --crash] [--times]
+//   tvapp.exe [--class NAME] [--title TEXT] [--log PATH] [--hang | --crash | --slow MS] [--times]
 //
 // NAME defaults to "TvCardStandInTv", TEXT to "Stand-in TV"; without --log the path comes from the
 // environment variable TVAPP_LOG (a copy started with no arguments still logs), else nothing is
 // written. --hang makes every WM_KEYDOWN block the window for a minute: a TV application that has
-// stopped responding; --crash makes the first WM_KEYDOWN end the process on the spot, mid-message.
+// stopped responding; --crash makes the first WM_KEYDOWN end the process on the spot, mid-message;
+// --slow makes every WM_KEYDOWN take MS milliseconds (logged on arrival), a TV application busy
+// tuning.
 // --times (or the variable TVAPP_TIMES) ends every line with " t=<decimal>", the system time of
 // its arrival in 100 ns units (the clock of GetSystemTimePreciseAsFileTime), for latency
 // measurements. Lines:
@@ -16,6 +18,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -23,6 +26,7 @@ namespace {
 HANDLE g_log = INVALID_HANDLE_VALUE;
 bool g_hang = false;
 bool g_crash = false;
+DWORD g_slowMs = 0;
 bool g_times = false;
 constexpr DWORD kHangMs = 60000;
 
@@ -55,6 +59,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
         case WM_KEYDOWN:
             LogMessage("WM_KEYDOWN", wParam, lParam);
             if (g_hang) Sleep(kHangMs);
+            if (g_slowMs) Sleep(g_slowMs);
             if (g_crash) TerminateProcess(GetCurrentProcess(), 0xC0000005);
             return 0;
         case WM_KEYUP:
@@ -95,6 +100,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
         else if (arg == L"--log" && hasValue) logPath = argv[++i];
         else if (arg == L"--hang") g_hang = true;
         else if (arg == L"--crash") g_crash = true;
+        else if (arg == L"--slow" && hasValue) g_slowMs = std::wcstoul(argv[++i], nullptr, 10);
         else if (arg == L"--times") g_times = true;
     }
     if (argv) LocalFree(argv);

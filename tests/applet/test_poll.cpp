@@ -254,3 +254,36 @@ TEST_F(Poll, DeviceClosedWhileTheKeyIsDeliveredIsNotAcknowledged) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Poll, APollThatStartsInsideTheDeliveryOfAKeyDoesNothing) {
+    Open();
+    // A slow TV application: while the key waits on it, a click on the tray icon opens the menu,
+    // whose loop runs the poll timer (here for 300 ms).
+    int nesting = 0;
+    std::size_t requestsInside = 0;
+    f.windows.onMessage = [&](const FakeWindows::Message& m) -> std::intptr_t {
+        if (m.msg == win::kWmKeyDown && nesting++ == 0) {
+            const std::size_t before = f.devices.trace.size();
+            f.windows.Advance(300, frame);
+            requestsInside = f.devices.trace.size() - before;
+        }
+        return 0;
+    };
+    f.devices.card.PressKey(6);
+    Pass(100);
+    EXPECT_EQ(Dispatched(), std::vector<int>{6});
+    EXPECT_EQ(requestsInside, 0u);
+    EXPECT_GE(f.windows.Ticks(kPollTimer), 3);
+    EXPECT_EQ(f.devices.trace, Cycle(MasksFor(0), 0x0600));
+    EXPECT_EQ(f.devices.card.consumedKeys, 1u);
+
+    // The polls after it work as before.
+    Pass(400);
+    f.devices.card.PressKey(8);
+    Pass(100);
+    EXPECT_EQ(Dispatched(), (std::vector<int>{6, 8}));
+}
+
+}  // namespace

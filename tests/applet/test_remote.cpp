@@ -192,7 +192,7 @@ struct ReadOnlyWrites : Registry {
 
 TEST_F(Configure, FailedWriteStillLoadsTheChoice) {
     ReadOnlyWrites registry(f.registry);
-    Ports ports{registry, f.devices, f.windows, f.shell, f.processes, f.session, f.dialogs};
+    Ports ports{registry, f.devices, f.windows, f.shell, f.processes, f.session, f.dialogs, f.console};
     CMainFrame frame(ports);
     f.registry.SetString(kCu, kAppletKeyPath, u"Profile", u"RC32Keys");
     f.dialogs.clicks = {1006};

@@ -113,6 +113,9 @@ public:
 
     Journal* journal = nullptr;
     SimulatedCard card;
+    // The card that the requests reach: this one's own, or one that the applets of several logon
+    // sessions share (each process enumerates and opens it on its own).
+    SimulatedCard* target = &card;
     std::vector<Interface> interfaces;        // in enumeration order
 
     // Failure injection.
@@ -196,9 +199,9 @@ public:
         if (requestsFail || it == devices_.end() || it->second.gone) return false;
         GPIO_REQUEST answer = *record;
         if (code == kIoctlWrite) {
-            card.Write(record->offset, record->value);
+            target->Write(record->offset, record->value);
         } else if (code == kIoctlRead) {
-            answer.value = card.Read(record->offset);
+            answer.value = target->Read(record->offset);
         } else {
             return false;
         }

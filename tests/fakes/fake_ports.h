@@ -3,6 +3,7 @@
 
 #include "app.h"
 #include "fakes/common.h"
+#include "fakes/fake_console.h"
 #include "fakes/fake_devices.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_processes.h"
@@ -26,6 +27,7 @@ struct FakePorts {
     FakeProcesses processes{clock};
     FakeSession session;
     FakeDialogs dialogs;
+    FakeConsole console;
 
     FakePorts() {
         registry.journal = &journal;
@@ -35,11 +37,12 @@ struct FakePorts {
         processes.journal = &journal;
         session.journal = &journal;
         dialogs.journal = &journal;
+        console.journal = &journal;
     }
     FakePorts(const FakePorts&) = delete;
     FakePorts& operator=(const FakePorts&) = delete;
 
-    Ports ports() { return Ports{registry, devices, windows, shell, processes, session, dialogs}; }
+    Ports ports() { return Ports{registry, devices, windows, shell, processes, session, dialogs, console}; }
 
     // Routes timers, WM_CLOSE to the main window and chosen menu commands to this frame.
     void Attach(CMainFrame& frame, CAppletApp* app = nullptr) {

@@ -177,7 +177,7 @@ struct Rig {
     fuzz::Input& in;
     FakePorts f;
     ScriptedDriver driver;
-    Ports ports{f.registry, driver, f.windows, f.shell, f.processes, f.session, f.dialogs};
+    Ports ports{f.registry, driver, f.windows, f.shell, f.processes, f.session, f.dialogs, f.console};
     CMainFrame frame{ports};
     FakeMainWindowFactory factory{f};
     bool cardPresent = true;
