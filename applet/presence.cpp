@@ -1,7 +1,5 @@
 // The presence check: the card's capture interface found by its reference GUID, opened, and
 // closed again when it goes away.
-#include <cstdio>
-
 #include "mainframe.h"
 #include "win32/resource.h"
 
@@ -16,12 +14,24 @@ struct Guid {
 constexpr Guid kReferenceGuid = {0xBBEFB6C7, 0x2FC4, 0x4139, {0xBB, 0x8B, 0xA5, 0x8B, 0xBA, 0x72, 0x40, 0x00}};
 
 // Registry format: braces, upper-case hexadecimal digits, hyphens (as StringFromGUID2 renders it).
+// Written out by hand: printf's formatting would bring its floating-point and locale code along.
 std::u16string RenderGuid(const Guid& g) {
-    char text[40];
-    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                  static_cast<unsigned>(g.data1), g.data2, g.data3, g.data4[0], g.data4[1], g.data4[2],
-                  g.data4[3], g.data4[4], g.data4[5], g.data4[6], g.data4[7]);
-    return std::u16string(text, text + 38);
+    std::u16string text = u"{";
+    auto hex = [&text](std::uint32_t value, int digits) {
+        while (digits--) text.push_back(u"0123456789ABCDEF"[(value >> (4 * digits)) & 0xF]);
+    };
+    hex(g.data1, 8);
+    text.push_back(u'-');
+    hex(g.data2, 4);
+    text.push_back(u'-');
+    hex(g.data3, 4);
+    text.push_back(u'-');
+    for (int i = 0; i < 8; ++i) {
+        if (i == 2) text.push_back(u'-');
+        hex(g.data4[i], 2);
+    }
+    text.push_back(u'}');
+    return text;
 }
 
 std::u16string UpperAscii(std::u16string text) {

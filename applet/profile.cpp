@@ -1,6 +1,4 @@
 // The key profile: which TV application is the target and which virtual key each remote key sends.
-#include <cstdio>
-
 #include "mainframe.h"
 
 bool ReadStringField(Registry& registry, Handle key, const std::u16string& name,
@@ -34,11 +32,11 @@ void ReadField(Registry& registry, Handle key, const char16_t* name, std::u16str
 }
 
 std::u16string KeyValueName(int code) {
-    char text[16];
-    std::snprintf(text, sizeof text, "Key%d", code);
-    std::u16string name;
-    for (const char* c = text; *c; ++c) name.push_back(static_cast<char16_t>(*c));
-    return name;
+    std::u16string digits;
+    unsigned value = static_cast<unsigned>(code);
+    do digits.insert(digits.begin(), static_cast<char16_t>(u'0' + value % 10));
+    while (value /= 10);
+    return u"Key" + digits;
 }
 
 }  // namespace

@@ -57,6 +57,13 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 # Keep one wineserver for the whole session, so that every test does not pay its start-up.
 wineserver -p </dev/null >/dev/null 2>&1 || true
+# The caption buttons are letters of the Marlett font. fonts-wine puts marlett.ttf in
+# /usr/share/wine/fonts, but Debian's Wine looks for its fonts in "<data dir>\../fonts", a path whose
+# ".." Wine's file names do not resolve, and so draws the buttons as "0 1 r" in a fallback font. The
+# prefix gets Marlett in its own Fonts folder, where Windows keeps it. Only Marlett: Wine's Tahoma
+# too would change the face of every dialog (Wine substitutes it for "MS Shell Dlg"), a change of
+# its own. Copied on every start, so that prefixes made before this line get it too.
+cp -f /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 # An applet that an earlier session installed must not start by itself in this one, in the
 # middle of a test: its autostart value goes before the Run key is read.
 wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v 'TV Card Remote Control Device Monitor' /f \

@@ -23,5 +23,12 @@ for dll in $imports; do
     *) echo "FAIL: imports $dll, which is not a system DLL"; fail=1 ;;
   esac
 done
-[ $fail -eq 0 ] && echo "ok: PE32 i386 GUI program importing only:" $imports
+# Built without exceptions, the program keeps unwind tables only for the C runtime's start-up
+# code. Tables far beyond that mean the exception runtime (or printf's formatting, which carries
+# its own) was linked in after all: several times the program's own code.
+eh_frame=$("$objdump" -h "$program" | awk '$2 == ".eh_frame" || $2 == ".eh_fram" { print $3 }')
+eh_bytes=$((0x${eh_frame:-0}))
+[ "$eh_bytes" -le 4096 ] ||
+  { echo "FAIL: $eh_bytes bytes of unwind tables: the exception runtime or printf is linked in"; fail=1; }
+[ $fail -eq 0 ] && echo "ok: PE32 i386 GUI program importing only:" $imports "($eh_bytes bytes of unwind tables)"
 exit $fail
