@@ -97,8 +97,29 @@ Trace Profile() {
     };
 }
 
-Trace Applet(const std::string& utility) {
+// The per-account step registered, on a machine where it was never registered before.
+Trace EveryAccount(const std::string& version = "1,0,0,1", const std::string& reads = " fails") {
+    const std::string v = std::to_string(version.size() + 1) + " bytes \"" + version + "\\0\")";
     return {
+        R"(ReadFile(C:\WINDOWS\MyInstall\RC.reg))" + reads,
+        R"(ReadFile(C:\WINDOWS\MyInstall\TSS.reg))" + reads,
+        R"(CreateKey(HKLM Component, 0, 0xF013F))",
+        R"(QueryValue(Component, "Version", type 1, size 63))",
+        R"(WriteFile(C:\WINDOWS\MyInstall\PerUser.inf))",
+        R"(SetValue(Component, "", type 1, 30 bytes "TV Card Remote Control Applet\0"))",
+        R"(SetValue(Component, "ComponentID", type 1, 30 bytes "TV Card Remote Control Applet\0"))",
+        R"(SetValue(Component, "IsInstalled", type 4, 4 bytes 0x1))",
+        R"(SetValue(Component, "StubPath", type 1, 117 bytes "C:\WINDOWS\system32\rundll32.exe setupapi.dll,InstallHinfSection DefaultInstall 128 C:\WINDOWS\MyInstall\PerUser.inf\0"))",
+        "SetValue(Component, \"Version\", type 1, " + v,
+        R"(CloseKey(Component))",
+        R"(CreateKey(HKCU AccountRecord, 0, 0xF003F))",
+        "SetValue(AccountRecord, \"Version\", type 1, " + v,
+        R"(CloseKey(AccountRecord))",
+    };
+}
+
+Trace Applet(const std::string& utility) {
+    return Cat({EveryAccount(), {
         R"(FindWindow(null, "TV Card Remote Control Device Monitor"))",
         R"(FindWindow(null, "TV Card Remote Control Applet"))",
         R"(FindWindow(null, "PCI TV Card Remote Control Applet"))",
@@ -110,10 +131,11 @@ Trace Applet(const std::string& utility) {
         R"(SetFileAttributes(C:\WINDOWS\BorrinRMT.exe, 0x80))",
         R"(DeleteFile(C:\WINDOWS\BorrinRMT.exe))",
         "CopyFile(D:\\" + utility + R"(\Pelkora.ex_, C:\WINDOWS\Pelkora.exe, 0))",
+        R"(GetProcAddress(CreateProcessWithTokenW) fails)",
         R"(Start("C:\WINDOWS\Pelkora.exe", "C:\WINDOWS"))",
         R"(Close(P WINDOWS\Pelkora.exe))",
         R"(Close(T WINDOWS\Pelkora.exe))",
-    };
+    }});
 }
 
 Trace Hotfix() {
@@ -361,8 +383,9 @@ TEST_F(SequenceTest, ProfileBitWritesRC28KeysIntoAnExistingAppletKey) {
                             {"OpenKey(HKCU Applet, 0xF003F)",
                              R"(SetValue(Applet, "Profile", type 1, 9 bytes "RC28Keys\0"))",
                              "CloseKey(Applet)"});
-        EXPECT_TRACE(Only(TailFrom(world->trace, "Sleep("), {"Sleep(", "OpenKey", "QueryValue", "CloseKey",
-                                                          "SetValue"}),
+        EXPECT_TRACE(Only(TailFrom(world->trace, "Sleep("), {"Sleep(", "OpenKey(HKLM Tunvex", "QueryValue(Tunvex",
+                                                          "CloseKey(Tunvex", "OpenKey(HKCU Applet", "SetValue(Applet",
+                                                          "CloseKey(Applet"}),
                   expected)
             << c.name;
         EXPECT_EQ(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Profile") != nullptr, c.written)
@@ -374,7 +397,7 @@ TEST_F(SequenceTest, ProfileBitWritesRC28KeysIntoAnExistingAppletKey) {
     world->SetDword(LM, fake::kTunerKey, "GPIO", 0x40);
     Run();
     EXPECT_EQ(world->keys.count(std::string("HKCU\\") + fake::kAppletKey), 0u);
-    EXPECT_TRACE(Only(world->trace, {"OpenKey(HKCU", "CreateKey(HKCU", "SetValue(Applet"}),
+    EXPECT_TRACE(Only(world->trace, {"OpenKey(HKCU", "CreateKey(HKCU Applet", "SetValue(Applet"}),
               (Trace{"OpenKey(HKCU Applet, 0xF003F) fails", "OpenKey(HKCU Applet, 0xF003F) fails"}));
 }
 
@@ -385,10 +408,16 @@ TEST_F(SequenceTest, RegistryRefusalsSkipOnlyTheirOwnSteps) {
     Trace prep = Preparation();
     prep.erase(prep.begin() + 6, prep.begin() + 9);
     prep.insert(prep.begin() + 6, "CreateKey(HKLM Tunvex, 0, 0xF003F) fails");
-    const Trace expected = Cat({prep, Installer("Lumora"), Scripts(kTessly), WaitInstaller("Lumora"),
-                                {"Sleep(1000)", "OpenKey(HKLM Tunvex, 0xF003F) fails"}, Applet(kTessly),
-                                RedistBelowSix(), End()});
     for (bool administrator : {true, false}) {
+        // Without the rights, the per-account step is not registered either.
+        Trace applet = Applet(kTessly);
+        if (!administrator) {
+            applet.erase(applet.begin() + 2, applet.begin() + EveryAccount().size());
+            applet.insert(applet.begin() + 2, "CreateKey(HKLM Component, 0, 0xF013F) fails");
+        }
+        const Trace expected = Cat({prep, Installer("Lumora"), Scripts(kTessly), WaitInstaller("Lumora"),
+                                    {"Sleep(1000)", "OpenKey(HKLM Tunvex, 0xF003F) fails"}, applet,
+                                    RedistBelowSix(), End()});
         Fresh(false);
         world->SetDword(RegRoot::CurrentUser, fake::kAppletKey, "Do Not Use", 1);
         if (administrator) {
