@@ -517,5 +517,130 @@ TEST_F(SequenceTest, WorkerThatCannotStartEndsTheLauncher) {
     EXPECT_TRUE(frame->OnQueryEndSession());
 }
 
+// The INF's text (UTF-16LE with its mark; ASCII here).
+std::string InfText(const std::string& inf) {
+    std::string out;
+    for (std::size_t i = 2; i + 1 < inf.size(); i += 2) out += inf[i];
+    return out;
+}
+
+TEST_F(SequenceTest, EveryAccountGetsWhatTheInstallingAccountGotAndEachInstallationRaisesTheVersion) {
+    const std::string kInf = R"(C:\WINDOWS\MyInstall\PerUser.inf)";
+    const std::string kProfileKey = R"(HKCU,"SOFTWARE\Orvane\TV Card Remote Control Applet\1.0)";
+    const std::string kRecord = R"(HKCU,"Software\Microsoft\Active Setup\Installed Components\{BAED5579-97F1-427A-8BB7-07AAED4FDAD9}","Version",0x00000000,)";
+    world->files[R"(D:\Tessly\Utility\RC.dat)"] =
+        "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Orvane\\TV Card Remote Control Applet\\1.0\\RC51Keys]\r\n"
+        "\"Key0\"=dword:00000030\r\n";
+    world->files[R"(D:\Tessly\Utility\TSS.dat)"] =
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\TV Card Setup\\TSS]\r\n\"Imported\"=dword:00000001\r\n";
+    world->SetDword(RegRoot::LocalMachine, fake::kTunerKey, "GPIO", 0x40000);  // the profile bit
+    Run();
+    EXPECT_TRACE(Only(world->trace, {"ReadFile(", "WriteFile(", "CreateKey(HKLM Component", "SetValue(Component, \"V"}),
+                 (Trace{R"(ReadFile(C:\WINDOWS\MyInstall\RC.reg))", R"(ReadFile(C:\WINDOWS\MyInstall\TSS.reg))",
+                        "CreateKey(HKLM Component, 0, 0xF013F)", "WriteFile(" + kInf + ")",
+                        R"(SetValue(Component, "Version", type 1, 8 bytes "1,0,0,1\0"))"}));
+    // Machine-wide lines of the scripts stay out.
+    EXPECT_EQ(InfText(world->files[kInf]),
+              "[Version]\r\nSignature=\"$Windows NT$\"\r\n\r\n[DefaultInstall]\r\n"
+              "DelReg=PerAccount.Del\r\nAddReg=PerAccount.Add\r\n\r\n"
+              "[PerAccount.Del]\r\n" + kProfileKey + "\",\"Do Not Use\"\r\n\r\n"
+              "[PerAccount.Add]\r\n" + kProfileKey + "\\RC51Keys\",,0x00000010\r\n" +
+              kProfileKey + "\\RC51Keys\",\"Key0\",0x00010001,0x00000030\r\n" +
+              kProfileKey + "\",\"Profile\",0x00000000,\"RC28Keys\"\r\n" + kRecord + "\"1,0,0,1\"\r\n");
+
+    // A later installation of the other line on a board without the profile bit replaces it; the
+    // script that cannot be read is left out.
+    world->files[R"(D:\Harlo\BorrinUtility\RC.dat)"] =
+        "REGEDIT4\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Orvane\\TV Card Remote Control Applet\\1.0\\RC32Keys]\r\n";
+    world->files.erase(R"(D:\Tessly\Utility\TSS.dat)");
+    world->SetDword(RegRoot::LocalMachine, fake::kTunerKey, "GPIO", 0);
+    Run("D:\\", 1, 0);
+    const std::string inf = InfText(world->files[kInf]);
+    EXPECT_NE(inf.find("\\RC32Keys\",,0x00000010\r\n" + kRecord + "\"1,0,0,2\"\r\n"), std::string::npos) << inf;
+    EXPECT_EQ(inf.find("RC51Keys"), std::string::npos);
+    EXPECT_EQ(inf.find("Profile"), std::string::npos);
+    for (const auto* v : {world->Find(RegRoot::LocalMachine, fake::kComponentKey, "Version"),
+                          world->Find(RegRoot::CurrentUser, fake::kAccountRecordKey, "Version")})
+        EXPECT_TRUE(v && v->data == std::string("1,0,0,2", 8));
+
+    // An INF that cannot be written is not registered.
+    Fresh();
+    world->failingCopies.insert(kInf);
+    Run();
+    EXPECT_EQ(world->Find(RegRoot::LocalMachine, fake::kComponentKey, "StubPath"), nullptr);
+}
+
+// From the look-up of CreateProcessWithTokenW to the applet's handles closed.
+Trace AppletStart(const Trace& trace) {
+    Trace tail = TailFrom(trace, "GetProcAddress(");
+    const auto end = std::find(tail.begin(), tail.end(), R"(Close(T WINDOWS\Pelkora.exe))");
+    return Trace(tail.begin(), end == tail.end() ? end : end + 1);
+}
+
+TEST_F(SequenceTest, AppletStartsWithTheDesktopUsersRightsAfterTheAccountStepAndTheAutostartValue) {
+    world->withTokenStarts = true;
+    world->shell = world->AddWindow("Progman", "Program Manager").hwnd;  // process 501
+    world->AddKey(RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
+    const Trace token = {
+        "GetProcAddress(CreateProcessWithTokenW)",
+        "GetShellWindow = Program Manager",
+        "GetWindowThreadProcessId(Program Manager) = 501",
+        "ProcessIdToSessionId(501) = 1",
+        "ProcessIdToSessionId(400) = 1",
+        "OpenProcess(0x400, 0, 501)",
+        "OpenProcessToken(process 501, 0x2)",
+        "Close(process 501)",
+        "DuplicateTokenEx(shell token, 0x18B, primary)",
+        "Close(shell token)",
+    };
+    EXPECT_TRACE(AppletStart(Run()),
+                 Cat({token,
+                      {R"(StartWithToken(user token, "C:\WINDOWS\system32\rundll32.exe setupapi.dll,InstallHinfSection DefaultInstall 128 C:\WINDOWS\MyInstall\PerUser.inf", "C:\WINDOWS\system32"))",
+                       R"(WaitFor(P system32\rundll32.exe, 10000))", R"(Close(P system32\rundll32.exe))",
+                       R"(Close(T system32\rundll32.exe))", "OpenKey(HKLM Run, 0xF003F)",
+                       R"(SetValue(Run, "TV Card Remote Control Device Monitor", type 1, 23 bytes "C:\WINDOWS\Pelkora.exe\0"))",
+                       "CloseKey(Run)", R"(StartWithToken(user token, "C:\WINDOWS\Pelkora.exe", "C:\WINDOWS"))",
+                       "Close(user token)", R"(Close(P WINDOWS\Pelkora.exe))", R"(Close(T WINDOWS\Pelkora.exe))"}}));
+
+    // Whatever part of it cannot be had, the applet starts as before, with the launcher's rights.
+    const std::string kPartStart = R"(Start("C:\WINDOWS\Pelkora.exe", "C:\WINDOWS"))";
+    const struct {
+        const char* name;
+        void (*arrange)(fake::World&);
+        std::size_t tokenLines;  // how far the look-up gets
+        Trace then;
+    } cases[] = {
+        {"before Vista", [](fake::World& w) { w.withTokenStarts = false; }, 0, {"GetProcAddress(CreateProcessWithTokenW) fails"}},
+        {"no desktop shell", [](fake::World& w) { w.shell = 0; }, 1, {"GetShellWindow = 0"}},
+        {"a shell of another session", [](fake::World& w) { w.sessions[501] = 2; }, 3,
+         {"ProcessIdToSessionId(501) = 2", "ProcessIdToSessionId(400) = 1"}},
+        {"a shell that cannot be opened", [](fake::World& w) { w.unopenable.insert(501); }, 5,
+         {"OpenProcess(0x400, 0, 501) fails"}},
+        {"a token that cannot be opened", [](fake::World& w) { w.shellTokenOpens = false; }, 6,
+         {"OpenProcessToken(process 501, 0x2) fails", "Close(process 501)"}},
+        {"a token that cannot be duplicated", [](fake::World& w) { w.tokenDuplicates = false; }, 8,
+         {"DuplicateTokenEx(shell token, 0x18B, primary) fails", "Close(shell token)"}},
+    };
+    for (const auto& c : cases) {
+        Fresh();
+        world->withTokenStarts = true;
+        world->shell = world->AddWindow("Progman", "Program Manager").hwnd;
+        c.arrange(*world);
+        EXPECT_TRACE(AppletStart(Run()),
+                     Cat({Trace(token.begin(), token.begin() + c.tokenLines), c.then,
+                          {kPartStart, R"(Close(P WINDOWS\Pelkora.exe))", R"(Close(T WINDOWS\Pelkora.exe))"}}))
+            << c.name;
+    }
+    // The token start of the applet itself fails: the token is released and the applet starts as before.
+    Fresh();
+    world->withTokenStarts = true;
+    world->shell = world->AddWindow("Progman", "Program Manager").hwnd;
+    world->failingTokenStarts.insert(R"(C:\WINDOWS\Pelkora.exe)");
+    const Trace tail = AppletStart(Run());
+    EXPECT_TRACE(Trace(tail.end() - 5, tail.end()),
+                 (Trace{R"(StartWithToken(user token, "C:\WINDOWS\Pelkora.exe", "C:\WINDOWS") fails)", "Close(user token)",
+                        kPartStart, R"(Close(P WINDOWS\Pelkora.exe))", R"(Close(T WINDOWS\Pelkora.exe))"}));
+}
+
 }  // namespace
 }  // namespace setup
