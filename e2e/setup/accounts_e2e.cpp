@@ -37,6 +37,27 @@ std::vector<unsigned int> KeysAt(const std::wstring& log) {
     return keys;
 }
 
+// Wine's desktop has no shell window. A window of this test takes its place, so that the launcher
+// starts the per-account step and the applet with this process's token, as with a desktop shell's.
+class ShellStandIn {
+public:
+    ShellStandIn() {
+        using SetShell = BOOL(WINAPI*)(HWND);
+        const auto set = reinterpret_cast<SetShell>(
+            reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetShellWindow")));
+        window_ = CreateWindowExW(0, L"STATIC", L"shell stand-in", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        ok_ = set && window_ && set(window_) && GetShellWindow() == window_;
+    }
+    ~ShellStandIn() {
+        if (window_) DestroyWindow(window_);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    HWND window_ = nullptr;
+    bool ok_ = false;
+};
+
 class NewAccount : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { card_ = std::make_unique<e2e::Card>(e2e::FromUnix(CARD_DOUBLE_SYS)); }
@@ -129,7 +150,11 @@ TEST_F(NewAccount, GetsTheKeyProfilesAtItsFirstLogonAndItsKeysReachTheTvApplicat
     // A new board whose wiring asks for the 28-key remote.
     ASSERT_TRUE(e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"IsOldBoard", 0));
     ASSERT_TRUE(e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"GPIO", 0x44000));
-    Install();
+    {
+        const ShellStandIn shell;
+        ASSERT_TRUE(shell.ok());
+        Install();
+    }
     // A new account: none of the installation's per-user keys, no record of the step.
     e2e::DeleteTree(HKEY_CURRENT_USER, kAppletRoot);
     e2e::DeleteTree(HKEY_CURRENT_USER, kRecordKey);
