@@ -195,6 +195,11 @@ public:
 
     bool workerStarted = false;
     bool eventSet(Handle event) const { return m_setEvents.count(event) != 0; }
+    std::size_t openHandles(const std::string& kind) const {
+        std::size_t n = 0;
+        for (const auto& o : m_open) n += o.second.kind == kind;
+        return n;
+    }
     bool timerRunning(std::uint32_t id) const { return m_timers.count(id) != 0; }
 
 private:
