@@ -103,14 +103,28 @@ Handle CMainFrame::DesktopUserToken() {
     if (!a.SessionOf(shellId, &shellSession) || !a.SessionOf(a.OwnProcessId(), &ownSession) ||
         shellSession != ownSession)
         return 0;
-    const Handle shellProcess = p.Open(win::kProcessQueryInformation, false, shellId);
-    if (shellProcess == 0) return 0;
-    const Handle token = a.OpenToken(shellProcess, win::kTokenDuplicate);
-    p.Close(shellProcess);
-    if (token == 0) return 0;
-    const Handle primary = a.DuplicatePrimary(token, kPrimaryTokenAccess);
-    a.CloseToken(token);
+    // The shell of another account (the launcher elevated with that account's password) opens
+    // only with the debug privilege, which is held just while its token is taken.
+    DebugPrivilege(true);
+    Handle primary = 0;
+    if (const Handle shellProcess = p.Open(win::kProcessQueryInformation, false, shellId)) {
+        const Handle token = a.OpenToken(shellProcess, win::kTokenDuplicate);
+        p.Close(shellProcess);
+        if (token != 0) {
+            primary = a.DuplicatePrimary(token, kPrimaryTokenAccess);
+            a.CloseToken(token);
+        }
+    }
+    DebugPrivilege(false);
     return primary;
+}
+
+void CMainFrame::DebugPrivilege(bool enabled) {
+    Restart& r = m_ports.restart;
+    if (Handle own = r.OpenToken(win::kTokenAdjustPrivileges | win::kTokenQuery)) {
+        r.EnablePrivilege(own, "SeDebugPrivilege", enabled ? win::kSePrivilegeEnabled : 0);
+        r.CloseToken(own);
+    }
 }
 
 bool CMainFrame::StartAppletAsDesktopUser(const std::string& commandLine) {

@@ -104,6 +104,7 @@ private:
     void SetUpEveryAccount(bool profileBit);
     // The desktop shell's token, duplicated as a primary one; 0 when it cannot be had.
     Handle DesktopUserToken();
+    void DebugPrivilege(bool enabled);
     // The per-account step, the autostart value and the applet, with the desktop user's rights;
     // false when they cannot be had, and the applet is not started then.
     bool StartAppletAsDesktopUser(const std::string& commandLine);
