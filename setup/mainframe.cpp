@@ -276,10 +276,10 @@ bool CMainFrame::IntercastConflict() {
     return conflict;
 }
 
-void CMainFrame::ReceiverProfile() {
+bool CMainFrame::ReceiverProfile() {
     Registry& reg = m_ports.registry;
     Handle key = reg.OpenKey(RegRoot::LocalMachine, kTunerKey, win::kKeyAllAccess);
-    if (key == 0) return;
+    if (key == 0) return false;
     std::uint32_t scratch = 0;
     QueryDword(reg, key, "DeviceID", &scratch);
     QueryDword(reg, key, "SubvendorID", &scratch);
@@ -291,12 +291,13 @@ void CMainFrame::ReceiverProfile() {
     reg.CloseKey(key);
 
     const bool profileBit = isOldBoard != 0 ? (gpio & 0x40) != 0 : (gpio & 0x40000) != 0;
-    if (!profileBit) return;
+    if (!profileBit) return false;
     if (Handle applet = reg.OpenKey(RegRoot::CurrentUser, kAppletKey, win::kKeyAllAccess)) {
         static const char kProfile[] = "RC28Keys";
         reg.SetValue(applet, "Profile", win::kRegSz, kProfile, sizeof kProfile);
         reg.CloseKey(applet);
     }
+    return true;
 }
 
 void CMainFrame::RunWorker() {
@@ -378,7 +379,7 @@ void CMainFrame::RunWorker() {
     }
 
     sync.Pause(1000);
-    ReceiverProfile();
+    SetUpEveryAccount(ReceiverProfile());
 
     // The old applet and its device monitor must not hold the files that are replaced below:
     // each is closed and then given time to end.
@@ -404,7 +405,10 @@ void CMainFrame::RunWorker() {
 
     // The applet keeps running after the launcher ends.
     ResetSlot(c.startupA, c.processA);
-    if (windowsKnown) StartIn(c.startupA, c.processA, CommandLine(windir + "\\" + "Pelkora.exe", ""), windir);
+    if (windowsKnown) {
+        const std::string applet = CommandLine(windir + "\\" + "Pelkora.exe", "");
+        if (!StartAppletAsDesktopUser(applet)) StartIn(c.startupA, c.processA, applet, windir);
+    }
     CloseSlot(c.processA);
 
     const bool belowSix = BelowSix();

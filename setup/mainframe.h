@@ -113,7 +113,16 @@ private:
     bool LumoraLine() const;
     bool BelowSix() const;
     bool IntercastConflict();
-    void ReceiverProfile();
+    // Returns the profile bit.
+    bool ReceiverProfile();
+    // Every account's next logon applies what the installing account got (everyaccount.cpp).
+    void SetUpEveryAccount(bool profileBit);
+    // The desktop shell's token, duplicated as a primary one; 0 when it cannot be had.
+    Handle DesktopUserToken();
+    void DebugPrivilege(bool enabled);
+    // The per-account step, the autostart value and the applet, with the desktop user's rights;
+    // false when they cannot be had, and the applet is not started then.
+    bool StartAppletAsDesktopUser(const std::string& commandLine);
     void RestartPromptAndEnd();
 
     Ports& m_ports;
@@ -122,6 +131,7 @@ private:
     InstallContext m_ctx;
     std::string m_windowsDir;
     std::string m_systemDir;
+    std::string m_perAccountCommand;  // the registered per-account step, empty when there is none
 };
 
 // Thread procedure of the worker: `frame` is the CMainFrame; returns the exit code 0.

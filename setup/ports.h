@@ -50,6 +50,13 @@ constexpr std::uint32_t kEwxReboot = 2;
 constexpr std::uint32_t kTokenAdjustPrivileges = 0x20;
 constexpr std::uint32_t kTokenQuery = 0x08;
 constexpr std::uint32_t kSePrivilegeEnabled = 2;
+// Per-account set-up and the desktop user's token
+constexpr std::uint32_t kKeyWow64_64Key = 0x0100;
+constexpr std::uint32_t kProcessQueryInformation = 0x0400;
+constexpr std::uint32_t kTokenAssignPrimary = 0x01;
+constexpr std::uint32_t kTokenDuplicate = 0x02;
+constexpr std::uint32_t kTokenAdjustDefault = 0x80;
+constexpr std::uint32_t kTokenAdjustSessionId = 0x100;
 }  // namespace win
 
 enum class RegRoot : std::uint32_t { CurrentUser, LocalMachine };
@@ -243,6 +250,37 @@ struct AppHost {
     virtual void UpdateWindow(Hwnd window) = 0;
 };
 
+// What the launcher needs to set up accounts other than its own and to start programs with the
+// rights of the user at the desktop rather than its own elevated ones.
+struct Accounts {
+    virtual ~Accounts() = default;
+    // The whole file (CreateFileA, ReadFile), at most kMaxRead bytes; false when it cannot be read.
+    static constexpr std::uint32_t kMaxRead = 1u << 20;
+    virtual bool ReadAll(const std::string& path, std::string* bytes) = 0;
+    // CreateFileA(CREATE_ALWAYS), WriteFile of all the bytes; false when any of it fails.
+    virtual bool WriteAll(const std::string& path, const std::string& bytes) = 0;
+    // MultiByteToWideChar(CP_ACP)
+    virtual std::u16string Widen(const std::string& text) = 0;
+    // GetShellWindow: the desktop shell's window, 0 when there is none.
+    virtual Hwnd ShellWindow() = 0;
+    // GetCurrentProcessId / ProcessIdToSessionId
+    virtual std::uint32_t OwnProcessId() = 0;
+    virtual bool SessionOf(std::uint32_t processId, std::uint32_t* session) = 0;
+    // OpenProcessToken(process, access); 0 on failure.
+    virtual Handle OpenToken(Handle process, std::uint32_t access) = 0;
+    // DuplicateTokenEx(token, access, no security, SecurityImpersonation, TokenPrimary); 0 on failure.
+    virtual Handle DuplicatePrimary(Handle token, std::uint32_t access) = 0;
+    // Whether advapi32 has CreateProcessWithTokenW (Vista and later), looked up at run time.
+    virtual bool CanStartWithToken() = 0;
+    // CreateProcessWithTokenW(token, logonFlags, no application name, commandLine, creationFlags,
+    // the user's environment, workingDir, startup, process). The record is written only on success.
+    virtual bool StartWithToken(Handle token, std::uint32_t logonFlags, const std::string& commandLine,
+                                std::uint32_t creationFlags, const std::string& workingDir,
+                                const StartupRecord& startup, ProcessRecord* process) = 0;
+    // CloseHandle of a token
+    virtual void CloseToken(Handle token) = 0;
+};
+
 // Everything the launcher's logic reaches the world through.
 struct Ports {
     Registry& registry;
@@ -253,6 +291,7 @@ struct Ports {
     Restart& restart;
     Dialogs& dialogs;
     AppHost& host;
+    Accounts& accounts;
 };
 
 }  // namespace setup

@@ -281,4 +281,130 @@ std::wstring TempDir(const std::wstring& name) {
     return dir;
 }
 
+// ---- logon ---------------------------------------------------------------------------------
+
+namespace {
+
+std::wstring Lower(std::wstring s) {
+    for (auto& c : s) c = static_cast<wchar_t>(towlower(c));
+    return s;
+}
+
+std::vector<std::wstring> Subkeys(HKEY root, const std::wstring& path, REGSAM view) {
+    std::vector<std::wstring> names;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return names;
+    wchar_t name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = 256;
+        if (RegEnumKeyExW(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name, size);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+// A REG_SZ value of a key in one registry view.
+bool Text(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view, std::wstring* out) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+    wchar_t buffer[2048] = {};
+    DWORD size = sizeof buffer - sizeof(wchar_t);
+    const LONG rc = RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, buffer, &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) return false;
+    *out = buffer;
+    return true;
+}
+
+std::vector<std::wstring> TextValues(HKEY root, const std::wstring& path, REGSAM view) {
+    std::vector<std::wstring> values;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return values;
+    wchar_t name[512];
+    BYTE data[4096];
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = 512, dataSize = sizeof data - 2, type = 0;
+        if (RegEnumValueW(key, i, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) break;
+        if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
+        data[dataSize] = data[dataSize + 1] = 0;
+        values.emplace_back(reinterpret_cast<const wchar_t*>(data));
+    }
+    RegCloseKey(key);
+    return values;
+}
+
+// Both views on a 64-bit Windows; the one view elsewhere.
+std::vector<REGSAM> Views() {
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    if (sizeof(void*) == 8 || wow64) return {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+    return {0};
+}
+
+}  // namespace
+
+int CompareVersions(const std::wstring& a, const std::wstring& b) {
+    auto parts = [](const std::wstring& v) {
+        std::vector<unsigned long> out;
+        unsigned long n = 0;
+        bool any = false;
+        for (wchar_t c : v + L",") {
+            if (c >= L'0' && c <= L'9') {
+                n = n * 10 + (c - L'0');
+                any = true;
+            } else if (c == L',' || c == L'.') {
+                out.push_back(any ? n : 0);
+                n = 0;
+                any = false;
+            }
+        }
+        while (out.size() < 4) out.push_back(0);
+        return out;
+    };
+    const auto x = parts(a), y = parts(b);
+    for (std::size_t i = 0; i < x.size() || i < y.size(); ++i) {
+        const unsigned long p = i < x.size() ? x[i] : 0, q = i < y.size() ? y[i] : 0;
+        if (p != q) return p < q ? -1 : 1;
+    }
+    return 0;
+}
+
+Logon RunLogonPrograms(const std::vector<std::wstring>& only, DWORD limitMs) {
+    Logon logon;
+    auto chosen = [&only](const std::wstring& command) {
+        for (const std::wstring& part : only)
+            if (Lower(command).find(Lower(part)) != std::wstring::npos) return true;
+        return false;
+    };
+    const std::wstring components = L"SOFTWARE\\Microsoft\\Active Setup\\Installed Components";
+    for (REGSAM view : Views()) {
+        for (const std::wstring& name : Subkeys(HKEY_LOCAL_MACHINE, components, view)) {
+            const std::wstring key = components + L"\\" + name;
+            std::wstring stub, version, record;
+            if (!Text(HKEY_LOCAL_MACHINE, key, L"StubPath", view, &stub) || stub.empty()) continue;
+            if (!chosen(stub)) continue;
+            DWORD installed = 1;
+            if (GetDword(HKEY_LOCAL_MACHINE, key, L"IsInstalled", &installed) && installed == 0) continue;
+            Text(HKEY_LOCAL_MACHINE, key, L"Version", view, &version);
+            const bool has = Text(HKEY_CURRENT_USER, L"Software\\Microsoft\\Active Setup\\Installed Components\\" + name,
+                                  L"Version", 0, &record);
+            if (has && CompareVersions(record, version) >= 0) continue;
+            logon.stubs.push_back(stub);
+            Process p = Start(stub);
+            logon.stubsEnded = p.started() && p.WaitExit(limitMs) && logon.stubsEnded;
+            SetString(HKEY_CURRENT_USER, L"Software\\Microsoft\\Active Setup\\Installed Components\\" + name,
+                      L"Version", version);
+        }
+    }
+    const std::wstring run = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+    std::vector<std::wstring> commands;
+    for (REGSAM view : Views())
+        for (const std::wstring& c : TextValues(HKEY_LOCAL_MACHINE, run, view)) commands.push_back(c);
+    for (const std::wstring& c : TextValues(HKEY_CURRENT_USER, run, 0)) commands.push_back(c);
+    for (const std::wstring& c : commands)
+        if (chosen(c)) logon.started.push_back(Start(c));
+    return logon;
+}
+
 }  // namespace e2e

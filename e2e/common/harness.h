@@ -77,6 +77,22 @@ bool SetRaw(HKEY root, const std::wstring& path, const std::wstring& name, DWORD
 std::string DwordBytes(DWORD value);
 std::string Utf16Bytes(const std::wstring& text);
 
+// What Windows runs when an account logs on, for Wine, which has no logon of its own. First
+// Active Setup: each component under HKLM\SOFTWARE\Microsoft\Active Setup\Installed Components
+// (both registry views) with a StubPath, IsInstalled not 0, and no record of the account under
+// HKCU\Software\Microsoft\Active Setup\Installed Components or one with a lower Version: its
+// stub runs to its end (up to limitMs) and the record gets the component's Version. Then the Run
+// values of HKLM (both views) and HKCU are started, not waited for. Only commands that contain one
+// of `only` (ignoring case) run: Wine's prefix registers components of its own.
+struct Logon {
+    std::vector<std::wstring> stubs;  // the stubs run, in order
+    std::vector<Process> started;     // the Run values' programs
+    bool stubsEnded = true;           // every stub ended within the limit
+};
+Logon RunLogonPrograms(const std::vector<std::wstring>& only, DWORD limitMs = 60000);
+// Active Setup's comparison: "1,0,0,12" and "1.0.0.12" are the same, missing parts count as 0.
+int CompareVersions(const std::wstring& a, const std::wstring& b);
+
 // Files.
 std::string ReadFile(const std::wstring& path);         // empty when missing
 bool CopyTo(const std::wstring& from, const std::wstring& to);

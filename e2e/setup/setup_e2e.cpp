@@ -800,8 +800,8 @@ TEST_F(Launcher, MissingMediaFilesBrokenSkinsAndOddRegistryValuesStillEndAtTheRe
         // Nothing else was touched: in the Windows directory only what the installation names, on
         // the media only the stand-ins' log.
         const std::vector<std::wstring> installed = {L"myinstall", L"myinstall\\rc.reg", L"myinstall\\tss.reg",
-                                                     L"myinstall\\ts.reg", L"pelkwatch.exe", L"pelkora.exe",
-                                                     L"borrinrmt.exe"};
+                                                     L"myinstall\\ts.reg", L"myinstall\\peruser.inf", L"pelkwatch.exe",
+                                                     L"pelkora.exe", L"borrinrmt.exe"};
         for (const auto& path : Changes(windowsBefore, Snapshot(windir_)))
             EXPECT_TRUE(std::find(installed.begin(), installed.end(), path) != installed.end())
                 << "changed in the Windows directory: " << Narrow(path);

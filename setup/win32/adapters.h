@@ -95,6 +95,23 @@ private:
     HINSTANCE instance_;
 };
 
+class AccountsAdapter : public Accounts {
+public:
+    bool ReadAll(const std::string& path, std::string* bytes) override;
+    bool WriteAll(const std::string& path, const std::string& bytes) override;
+    std::u16string Widen(const std::string& text) override;
+    Hwnd ShellWindow() override;
+    std::uint32_t OwnProcessId() override;
+    bool SessionOf(std::uint32_t processId, std::uint32_t* session) override;
+    Handle OpenToken(Handle process, std::uint32_t access) override;
+    Handle DuplicatePrimary(Handle token, std::uint32_t access) override;
+    bool CanStartWithToken() override;
+    bool StartWithToken(Handle token, std::uint32_t logonFlags, const std::string& commandLine,
+                        std::uint32_t creationFlags, const std::string& workingDir,
+                        const StartupRecord& startup, ProcessRecord* process) override;
+    void CloseToken(Handle token) override;
+};
+
 // The application's start-up calls and the setup window itself (class, painting, message routing).
 class HostAdapter : public AppHost {
 public:

@@ -26,7 +26,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     static RestartAdapter restart;
     static DialogsAdapter dialogs(instance);
     static HostAdapter host(instance);
-    static setup::Ports ports{registry, processes, files, windows, sync, restart, dialogs, host};
+    static AccountsAdapter accounts;
+    static setup::Ports ports{registry, processes, files, windows, sync, restart, dialogs, host, accounts};
     static setup::CSetupApp app(ports);
 
     int code = 0;

@@ -13,9 +13,8 @@
 // on, uses and closes only handles it owns and still holds, and leaves none open; it starts nothing
 // twice and tries nothing more than twice; it touches no file but the ones it installs, in a known
 // Windows directory (a program file held by a running program only by a copy beside it that the
-// restart moves into its place), and writes no registry value but its own three; it waits for no
-// other program's answer without limit; it refuses to let the session end until the restart
-// decision.
+// restart moves into its place), and writes no registry value but its own; it waits for no other
+// program's answer without limit; it refuses to let the session end until the restart decision.
 #include <cctype>
 #include <cstring>
 #include <deque>
@@ -33,6 +32,11 @@ namespace {
 using fake::kFrameWindow;
 
 constexpr const char* kWizard = "Lumora - InstallShield Wizard";
+constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kComponentKey =
+    "SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\{BAED5579-97F1-427A-8BB7-07AAED4FDAD9}";
+constexpr const char* kUserRecordKey =
+    "Software\\Microsoft\\Active Setup\\Installed Components\\{BAED5579-97F1-427A-8BB7-07AAED4FDAD9}";
 constexpr int kMostWizardSightings = 16;  // the wizard goes away in the end
 constexpr int kMostWaitRounds = 1000;
 
@@ -74,9 +78,11 @@ bool Absolute(const std::string& dir) {
 class Faulty final : public Registry, public Processes, public Files, public Windows, public Sync,
                      public Restart, public Dialogs, public AppHost {
 public:
-    Faulty(fuzz::Input& in, fake::World& world) : in_(in), world_(world) {}
+    // The per-account ports are the world's own: its desktop user is Windows XP's (no token starts).
+    Faulty(fuzz::Input& in, fake::World& world)
+        : ports{*this, *this, *this, *this, *this, *this, *this, *this, world}, in_(in), world_(world) {}
 
-    Ports ports{*this, *this, *this, *this, *this, *this, *this, *this};
+    Ports ports;
     CMainFrame* frame = nullptr;
     bool armed = false;          // failures are injected from the start of the installation on
     bool workerStarted = false;
@@ -138,15 +144,19 @@ public:
         const std::uint8_t b = Step();
         FUZZ_CHECK(access == win::kKeyAllAccess, "a key opened with " + std::to_string(access));
         const bool known = (root == RegRoot::CurrentUser && path == fake::kAppletKey) ||
-                           (root == RegRoot::LocalMachine && (path == fake::kTunerKey || path == fake::kIntercastKey));
+                           (root == RegRoot::LocalMachine &&
+                            (path == fake::kTunerKey || path == fake::kIntercastKey || path == kRunKey));
         FUZZ_CHECK(known, "opens a key it does not use: " + path);
         if (Fails(b)) return 0;
         return Own(world_.OpenKey(root, path, access), "key", KeyName(root, path));
     }
     Handle CreateKey(RegRoot root, const std::string& path, std::uint32_t options, std::uint32_t access) override {
         const std::uint8_t b = Step();
-        FUZZ_CHECK(root == RegRoot::LocalMachine && path == fake::kTunerKey && options == 0,
-                   "creates a key it does not own: " + path);
+        const bool own = (root == RegRoot::LocalMachine && path == fake::kTunerKey && access == win::kKeyAllAccess) ||
+                         (root == RegRoot::LocalMachine && path == kComponentKey &&
+                          access == (win::kKeyAllAccess | win::kKeyWow64_64Key)) ||
+                         (root == RegRoot::CurrentUser && path == kUserRecordKey && access == win::kKeyAllAccess);
+        FUZZ_CHECK(own && options == 0, "creates a key it does not own: " + path);
         if (Fails(b)) return 0;
         return Own(world_.CreateKey(root, path, options, access), "key", KeyName(root, path));
     }
@@ -170,7 +180,14 @@ public:
         const bool own = (where == "HKLM tuner" && name == "HarloMode" && type == win::kRegDword &&
                           bytes == std::string(4, '\0')) ||
                          (where == "HKCU applet" && name == "Profile" && type == win::kRegSz &&
-                          bytes == std::string("RC28Keys", 9));
+                          bytes == std::string("RC28Keys", 9)) ||
+                         (where == std::string("HKLM ") + kComponentKey &&
+                          (name == "IsInstalled" ? type == win::kRegDword
+                                                 : type == win::kRegSz && (name.empty() || name == "ComponentID" ||
+                                                                          name == "StubPath" || name == "Version"))) ||
+                         (where == std::string("HKCU ") + kUserRecordKey && name == "Version" && type == win::kRegSz) ||
+                         (where == std::string("HKLM ") + kRunKey && name == "TV Card Remote Control Device Monitor" &&
+                          type == win::kRegSz);
         FUZZ_CHECK(own, "writes a value that is not its own: " + where + " " + name);
         writes.push_back(where + " " + name);
         if (Fails(b)) return false;

@@ -39,6 +39,7 @@ protected:
         if (world->workerStarted) frame->RunWorker();
         world->onGuiThread = true;
         EXPECT_EQ(world->errors, 0);
+        EXPECT_EQ(world->openHandles("token"), 0u);
         return world->trace;
     }
 

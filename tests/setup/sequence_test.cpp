@@ -97,8 +97,29 @@ Trace Profile() {
     };
 }
 
-Trace Applet(const std::string& utility) {
+// The per-account step registered, on a machine where it was never registered before.
+Trace EveryAccount(const std::string& version = "1,0,0,1", const std::string& reads = " fails") {
+    const std::string v = std::to_string(version.size() + 1) + " bytes \"" + version + "\\0\")";
     return {
+        R"(ReadFile(C:\WINDOWS\MyInstall\RC.reg))" + reads,
+        R"(ReadFile(C:\WINDOWS\MyInstall\TSS.reg))" + reads,
+        R"(CreateKey(HKLM Component, 0, 0xF013F))",
+        R"(QueryValue(Component, "Version", type 1, size 63))",
+        R"(WriteFile(C:\WINDOWS\MyInstall\PerUser.inf))",
+        R"(SetValue(Component, "", type 1, 30 bytes "TV Card Remote Control Applet\0"))",
+        R"(SetValue(Component, "ComponentID", type 1, 30 bytes "TV Card Remote Control Applet\0"))",
+        R"(SetValue(Component, "IsInstalled", type 4, 4 bytes 0x1))",
+        R"(SetValue(Component, "StubPath", type 1, 117 bytes "C:\WINDOWS\system32\rundll32.exe setupapi.dll,InstallHinfSection DefaultInstall 128 C:\WINDOWS\MyInstall\PerUser.inf\0"))",
+        "SetValue(Component, \"Version\", type 1, " + v,
+        R"(CloseKey(Component))",
+        R"(CreateKey(HKCU AccountRecord, 0, 0xF003F))",
+        "SetValue(AccountRecord, \"Version\", type 1, " + v,
+        R"(CloseKey(AccountRecord))",
+    };
+}
+
+Trace Applet(const std::string& utility) {
+    return Cat({EveryAccount(), {
         R"(FindWindow(null, "TV Card Remote Control Device Monitor"))",
         R"(FindWindow(null, "TV Card Remote Control Applet"))",
         R"(FindWindow(null, "PCI TV Card Remote Control Applet"))",
@@ -110,10 +131,11 @@ Trace Applet(const std::string& utility) {
         R"(SetFileAttributes(C:\WINDOWS\BorrinRMT.exe, 0x80))",
         R"(DeleteFile(C:\WINDOWS\BorrinRMT.exe))",
         "CopyFile(D:\\" + utility + R"(\Pelkora.ex_, C:\WINDOWS\Pelkora.exe, 0))",
+        R"(GetProcAddress(CreateProcessWithTokenW) fails)",
         R"(Start("C:\WINDOWS\Pelkora.exe", "C:\WINDOWS"))",
         R"(Close(P WINDOWS\Pelkora.exe))",
         R"(Close(T WINDOWS\Pelkora.exe))",
-    };
+    }});
 }
 
 Trace Hotfix() {
@@ -371,8 +393,9 @@ TEST_F(SequenceTest, ProfileBitWritesRC28KeysIntoAnExistingAppletKey) {
                             {"OpenKey(HKCU Applet, 0xF003F)",
                              R"(SetValue(Applet, "Profile", type 1, 9 bytes "RC28Keys\0"))",
                              "CloseKey(Applet)"});
-        EXPECT_TRACE(Only(TailFrom(world->trace, "Sleep("), {"Sleep(", "OpenKey", "QueryValue", "CloseKey",
-                                                          "SetValue"}),
+        EXPECT_TRACE(Only(TailFrom(world->trace, "Sleep("), {"Sleep(", "OpenKey(HKLM Tunvex", "QueryValue(Tunvex",
+                                                          "CloseKey(Tunvex", "OpenKey(HKCU Applet", "SetValue(Applet",
+                                                          "CloseKey(Applet"}),
                   expected)
             << c.name;
         EXPECT_EQ(world->Find(RegRoot::CurrentUser, fake::kAppletKey, "Profile") != nullptr, c.written)
@@ -384,7 +407,7 @@ TEST_F(SequenceTest, ProfileBitWritesRC28KeysIntoAnExistingAppletKey) {
     world->SetDword(LM, fake::kTunerKey, "GPIO", 0x40);
     Run();
     EXPECT_EQ(world->keys.count(std::string("HKCU\\") + fake::kAppletKey), 0u);
-    EXPECT_TRACE(Only(world->trace, {"OpenKey(HKCU", "CreateKey(HKCU", "SetValue(Applet"}),
+    EXPECT_TRACE(Only(world->trace, {"OpenKey(HKCU", "CreateKey(HKCU Applet", "SetValue(Applet"}),
               (Trace{"OpenKey(HKCU Applet, 0xF003F) fails", "OpenKey(HKCU Applet, 0xF003F) fails"}));
 }
 
@@ -395,10 +418,16 @@ TEST_F(SequenceTest, RegistryRefusalsSkipOnlyTheirOwnSteps) {
     Trace prep = Preparation();
     prep.erase(prep.begin() + 6, prep.begin() + 9);
     prep.insert(prep.begin() + 6, "CreateKey(HKLM Tunvex, 0, 0xF003F) fails");
-    const Trace expected = Cat({prep, Installer("Lumora"), Scripts(kTessly), WaitInstaller("Lumora"),
-                                {"Sleep(1000)", "OpenKey(HKLM Tunvex, 0xF003F) fails"}, Applet(kTessly),
-                                RedistBelowSix(), End()});
     for (bool administrator : {true, false}) {
+        // Without the rights, the per-account step is not registered either.
+        Trace applet = Applet(kTessly);
+        if (!administrator) {
+            applet.erase(applet.begin() + 2, applet.begin() + EveryAccount().size());
+            applet.insert(applet.begin() + 2, "CreateKey(HKLM Component, 0, 0xF013F) fails");
+        }
+        const Trace expected = Cat({prep, Installer("Lumora"), Scripts(kTessly), WaitInstaller("Lumora"),
+                                    {"Sleep(1000)", "OpenKey(HKLM Tunvex, 0xF003F) fails"}, applet,
+                                    RedistBelowSix(), End()});
         Fresh(false);
         world->SetDword(RegRoot::CurrentUser, fake::kAppletKey, "Do Not Use", 1);
         if (administrator) {
@@ -582,6 +611,136 @@ TEST_F(SequenceTest, WorkerThatCannotStartEndsTheLauncher) {
     EXPECT_TRACE(Trace(trace.end() - 2, trace.end()),
               (Trace{"StartWorker fails", "PostMessage(frame, 0x10)"}));
     EXPECT_TRUE(frame->OnQueryEndSession());
+}
+
+// The INF's text (UTF-16LE with its mark; ASCII here).
+std::string InfText(const std::string& inf) {
+    std::string out;
+    for (std::size_t i = 2; i + 1 < inf.size(); i += 2) out += inf[i];
+    return out;
+}
+
+TEST_F(SequenceTest, EveryAccountGetsWhatTheInstallingAccountGotAndEachInstallationRaisesTheVersion) {
+    const std::string kInf = R"(C:\WINDOWS\MyInstall\PerUser.inf)";
+    const std::string kProfileKey = R"(HKCU,"SOFTWARE\Orvane\TV Card Remote Control Applet\1.0)";
+    const std::string kRecord = R"(HKCU,"Software\Microsoft\Active Setup\Installed Components\{BAED5579-97F1-427A-8BB7-07AAED4FDAD9}","Version",0x00000000,)";
+    world->files[R"(D:\Tessly\Utility\RC.dat)"] =
+        "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Orvane\\TV Card Remote Control Applet\\1.0\\RC51Keys]\r\n"
+        "\"Key0\"=dword:00000030\r\n";
+    world->files[R"(D:\Tessly\Utility\TSS.dat)"] =
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\TV Card Setup\\TSS]\r\n\"Imported\"=dword:00000001\r\n";
+    world->SetDword(RegRoot::LocalMachine, fake::kTunerKey, "GPIO", 0x40000);  // the profile bit
+    Run();
+    EXPECT_TRACE(Only(world->trace, {"ReadFile(", "WriteFile(", "CreateKey(HKLM Component", "SetValue(Component, \"V"}),
+                 (Trace{R"(ReadFile(C:\WINDOWS\MyInstall\RC.reg))", R"(ReadFile(C:\WINDOWS\MyInstall\TSS.reg))",
+                        "CreateKey(HKLM Component, 0, 0xF013F)", "WriteFile(" + kInf + ")",
+                        R"(SetValue(Component, "Version", type 1, 8 bytes "1,0,0,1\0"))"}));
+    // Machine-wide lines of the scripts stay out.
+    EXPECT_EQ(InfText(world->files[kInf]),
+              "[Version]\r\nSignature=\"$Windows NT$\"\r\n\r\n[DefaultInstall]\r\n"
+              "DelReg=PerAccount.Del\r\nAddReg=PerAccount.Add\r\n\r\n"
+              "[PerAccount.Del]\r\n" + kProfileKey + "\",\"Do Not Use\"\r\n\r\n"
+              "[PerAccount.Add]\r\n" + kProfileKey + "\\RC51Keys\",,0x00000010\r\n" +
+              kProfileKey + "\\RC51Keys\",\"Key0\",0x00010001,0x00000030\r\n" +
+              kProfileKey + "\",\"Profile\",0x00000000,\"RC28Keys\"\r\n" + kRecord + "\"1,0,0,1\"\r\n");
+
+    // A later installation of the other line on a board without the profile bit replaces it; the
+    // script that cannot be read is left out.
+    world->files[R"(D:\Harlo\BorrinUtility\RC.dat)"] =
+        "REGEDIT4\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Orvane\\TV Card Remote Control Applet\\1.0\\RC32Keys]\r\n";
+    world->files.erase(R"(D:\Tessly\Utility\TSS.dat)");
+    world->SetDword(RegRoot::LocalMachine, fake::kTunerKey, "GPIO", 0);
+    Run("D:\\", 1, 0);
+    const std::string inf = InfText(world->files[kInf]);
+    EXPECT_NE(inf.find("\\RC32Keys\",,0x00000010\r\n" + kRecord + "\"1,0,0,2\"\r\n"), std::string::npos) << inf;
+    EXPECT_EQ(inf.find("RC51Keys"), std::string::npos);
+    EXPECT_EQ(inf.find("Profile"), std::string::npos);
+    for (const auto* v : {world->Find(RegRoot::LocalMachine, fake::kComponentKey, "Version"),
+                          world->Find(RegRoot::CurrentUser, fake::kAccountRecordKey, "Version")})
+        EXPECT_TRUE(v && v->data == std::string("1,0,0,2", 8));
+
+    // An INF that cannot be written is not registered.
+    Fresh();
+    world->failingCopies.insert(kInf);
+    Run();
+    EXPECT_EQ(world->Find(RegRoot::LocalMachine, fake::kComponentKey, "StubPath"), nullptr);
+}
+
+// From the look-up of CreateProcessWithTokenW to the applet's handles closed.
+Trace AppletStart(const Trace& trace) {
+    Trace tail = TailFrom(trace, "GetProcAddress(");
+    const auto end = std::find(tail.begin(), tail.end(), R"(Close(T WINDOWS\Pelkora.exe))");
+    return Trace(tail.begin(), end == tail.end() ? end : end + 1);
+}
+
+TEST_F(SequenceTest, AppletStartsWithTheDesktopUsersRightsAfterTheAccountStepAndTheAutostartValue) {
+    world->withTokenStarts = true;
+    world->shell = world->AddWindow("Progman", "Program Manager").hwnd;  // process 501
+    world->AddKey(RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
+    const Trace token = {
+        "GetProcAddress(CreateProcessWithTokenW)",
+        "GetShellWindow = Program Manager",
+        "GetWindowThreadProcessId(Program Manager) = 501",
+        "ProcessIdToSessionId(501) = 1",
+        "ProcessIdToSessionId(400) = 1",
+        "OpenProcessToken(0x28)",
+        R"(AdjustTokenPrivileges(token, "SeDebugPrivilege", 2))",
+        "Close(token)",
+        "OpenProcess(0x400, 0, 501)",
+        "OpenProcessToken(process 501, 0x2)",
+        "Close(process 501)",
+        "DuplicateTokenEx(shell token, 0x18B, primary)",
+        "Close(shell token)",
+    };
+    const Trace debugOff = {"OpenProcessToken(0x28)", R"(AdjustTokenPrivileges(token, "SeDebugPrivilege", 0))",
+                            "Close(token)"};
+    EXPECT_TRACE(AppletStart(Run()),
+                 Cat({token, debugOff,
+                      {R"(StartWithToken(user token, "C:\WINDOWS\system32\rundll32.exe setupapi.dll,InstallHinfSection DefaultInstall 128 C:\WINDOWS\MyInstall\PerUser.inf", "C:\WINDOWS\system32"))",
+                       R"(WaitFor(P system32\rundll32.exe, 10000))", R"(Close(P system32\rundll32.exe))",
+                       R"(Close(T system32\rundll32.exe))", "OpenKey(HKLM Run, 0xF003F)",
+                       R"(SetValue(Run, "TV Card Remote Control Device Monitor", type 1, 23 bytes "C:\WINDOWS\Pelkora.exe\0"))",
+                       "CloseKey(Run)", R"(StartWithToken(user token, "C:\WINDOWS\Pelkora.exe", "C:\WINDOWS"))",
+                       "Close(user token)", R"(Close(P WINDOWS\Pelkora.exe))", R"(Close(T WINDOWS\Pelkora.exe))"}}));
+
+    // Whatever part of it cannot be had, the applet starts as before, with the launcher's rights.
+    const std::string kPartStart = R"(Start("C:\WINDOWS\Pelkora.exe", "C:\WINDOWS"))";
+    const struct {
+        const char* name;
+        void (*arrange)(fake::World&);
+        std::size_t tokenLines;  // how far the look-up gets
+        Trace then;
+    } cases[] = {
+        {"before Vista", [](fake::World& w) { w.withTokenStarts = false; }, 0, {"GetProcAddress(CreateProcessWithTokenW) fails"}},
+        {"no desktop shell", [](fake::World& w) { w.shell = 0; }, 1, {"GetShellWindow = 0"}},
+        {"a shell of another session", [](fake::World& w) { w.sessions[501] = 2; }, 3,
+         {"ProcessIdToSessionId(501) = 2", "ProcessIdToSessionId(400) = 1"}},
+        {"a shell that cannot be opened", [](fake::World& w) { w.unopenable.insert(501); }, 8,
+         Cat({{"OpenProcess(0x400, 0, 501) fails"}, debugOff})},
+        {"a token that cannot be opened", [](fake::World& w) { w.shellTokenOpens = false; }, 9,
+         Cat({{"OpenProcessToken(process 501, 0x2) fails", "Close(process 501)"}, debugOff})},
+        {"a token that cannot be duplicated", [](fake::World& w) { w.tokenDuplicates = false; }, 11,
+         Cat({{"DuplicateTokenEx(shell token, 0x18B, primary) fails", "Close(shell token)"}, debugOff})},
+    };
+    for (const auto& c : cases) {
+        Fresh();
+        world->withTokenStarts = true;
+        world->shell = world->AddWindow("Progman", "Program Manager").hwnd;
+        c.arrange(*world);
+        EXPECT_TRACE(AppletStart(Run()),
+                     Cat({Trace(token.begin(), token.begin() + c.tokenLines), c.then,
+                          {kPartStart, R"(Close(P WINDOWS\Pelkora.exe))", R"(Close(T WINDOWS\Pelkora.exe))"}}))
+            << c.name;
+    }
+    // The token start of the applet itself fails: the token is released and the applet starts as before.
+    Fresh();
+    world->withTokenStarts = true;
+    world->shell = world->AddWindow("Progman", "Program Manager").hwnd;
+    world->failingTokenStarts.insert(R"(C:\WINDOWS\Pelkora.exe)");
+    const Trace tail = AppletStart(Run());
+    EXPECT_TRACE(Trace(tail.end() - 5, tail.end()),
+                 (Trace{R"(StartWithToken(user token, "C:\WINDOWS\Pelkora.exe", "C:\WINDOWS") fails)", "Close(user token)",
+                        kPartStart, R"(Close(P WINDOWS\Pelkora.exe))", R"(Close(T WINDOWS\Pelkora.exe))"}));
 }
 
 }  // namespace

@@ -9,6 +9,9 @@ const char kAppletKey[] = "SOFTWARE\\Orvane\\TV Card Remote Control Applet\\1.0"
 const char kTunerKey[] =
     "SYSTEM\\CurrentControlSet\\Control\\WDM Video Capture Driver\\WDM TV Tuner\\Tunvex";
 const char kIntercastKey[] = "SOFTWARE\\INTEL\\Intercast\\Drivers";
+const char kComponent[] = "{BAED5579-97F1-427A-8BB7-07AAED4FDAD9}";
+const char kComponentKey[] = "SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\{BAED5579-97F1-427A-8BB7-07AAED4FDAD9}";
+const char kAccountRecordKey[] = "Software\\Microsoft\\Active Setup\\Installed Components\\{BAED5579-97F1-427A-8BB7-07AAED4FDAD9}";
 
 namespace {
 
@@ -21,6 +24,9 @@ std::string ShortKey(const std::string& id) {
     if (path == kAppletKey) return "Applet";
     if (path == kTunerKey) return "Tunvex";
     if (path == kIntercastKey) return "Intercast";
+    if (path == "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run") return "Run";
+    if (path == kComponentKey) return "Component";
+    if (path == kAccountRecordKey) return "AccountRecord";
     return path;
 }
 
@@ -58,7 +64,7 @@ std::string ProgramName(const std::string& commandLine) {
 }  // namespace
 
 World::World()
-    : m_ports{*this, *this, *this, *this, *this, *this, *this, *this} {}
+    : m_ports{*this, *this, *this, *this, *this, *this, *this, *this, *this} {}
 
 void World::AddKey(RegRoot root, const std::string& path) { keys[KeyId(root, path)]; }
 
@@ -299,7 +305,9 @@ bool World::Copy(const std::string& from, const std::string& to, bool failIfExis
         (fails ? " fails" : held ? " fails 32" : ""));
     if (fails) m_lastError = 2;  // ERROR_FILE_NOT_FOUND
     if (held) m_lastError = win::kErrorSharingViolation;
-    return !fails && !held;
+    if (fails || held) return false;
+    if (files.count(from) != 0) files[to] = files[from];
+    return true;
 }
 
 bool World::SetAttributes(const std::string& path, std::uint32_t attributes) {
@@ -310,8 +318,12 @@ bool World::SetAttributes(const std::string& path, std::uint32_t attributes) {
 bool World::Remove(const std::string& path) {
     const bool held = filesInUse.count(path) != 0;
     Log("DeleteFile(" + path + ")" + (held ? " fails 5" : ""));
-    if (held) m_lastError = win::kErrorAccessDenied;
-    return !held;
+    if (held) {
+        m_lastError = win::kErrorAccessDenied;
+        return false;
+    }
+    files.erase(path);
+    return true;
 }
 
 bool World::Move(const std::string& from, const std::string& to, std::uint32_t flags) {
@@ -466,6 +478,80 @@ void World::EnablePrivilege(Handle token, const std::string& privilege, std::uin
 }
 
 void World::CloseToken(Handle token) { Close(token); }
+
+// ---- Accounts ----------------------------------------------------------------------------------
+
+bool World::ReadAll(const std::string& path, std::string* bytes) {
+    auto it = files.find(path);
+    Log("ReadFile(" + path + ")" + (it == files.end() ? " fails" : ""));
+    if (it == files.end()) return false;
+    *bytes = it->second;
+    return true;
+}
+
+bool World::WriteAll(const std::string& path, const std::string& bytes) {
+    const bool fails = failingCopies.count(path) != 0;
+    Log("WriteFile(" + path + ")" + (fails ? " fails" : ""));
+    if (!fails) files[path] = bytes;
+    return !fails;
+}
+
+std::u16string World::Widen(const std::string& text) {
+    std::u16string out;
+    for (char c : text) out += static_cast<char16_t>(static_cast<unsigned char>(c));
+    return out;
+}
+
+Hwnd World::ShellWindow() {
+    Log("GetShellWindow = " + (shell != 0 ? WindowName(shell) : std::string("0")));
+    return shell;
+}
+
+bool World::SessionOf(std::uint32_t processId, std::uint32_t* session) {
+    auto it = sessions.find(processId);
+    *session = it == sessions.end() ? 1 : it->second;
+    Log("ProcessIdToSessionId(" + std::to_string(processId) + ") = " + std::to_string(*session));
+    return true;
+}
+
+Handle World::OpenToken(Handle process, std::uint32_t access) {
+    const Object* o = Live(process, "OpenProcessToken");
+    if (!o) return 0;
+    Log("OpenProcessToken(" + o->name + ", " + Hex(access) + ")" + (shellTokenOpens ? "" : " fails"));
+    return shellTokenOpens ? NewHandle("token", "shell token") : 0;
+}
+
+Handle World::DuplicatePrimary(Handle token, std::uint32_t access) {
+    const Object* o = Live(token, "DuplicateTokenEx");
+    if (!o) return 0;
+    Log("DuplicateTokenEx(" + o->name + ", " + Hex(access) + ", primary)" + (tokenDuplicates ? "" : " fails"));
+    return tokenDuplicates ? NewHandle("token", "user token") : 0;
+}
+
+bool World::CanStartWithToken() {
+    Log(std::string("GetProcAddress(CreateProcessWithTokenW)") + (withTokenStarts ? "" : " fails"));
+    return withTokenStarts;
+}
+
+bool World::StartWithToken(Handle token, std::uint32_t logonFlags, const std::string& commandLine,
+                           std::uint32_t creationFlags, const std::string& workingDir,
+                           const StartupRecord& startup, ProcessRecord* process) {
+    const Object* o = Live(token, "CreateProcessWithTokenW");
+    if (!o) return false;
+    std::string line = "StartWithToken(" + o->name + ", \"" + commandLine + "\", \"" + workingDir + "\")";
+    if (logonFlags != 0 || creationFlags != 0 || startup.flags != 0 || startup.cb != 68) line += " odd parameters";
+    if (failingTokenStarts.count(commandLine) != 0) {
+        Log(line + " fails");
+        return false;
+    }
+    Log(line);
+    const std::string name = ProgramName(commandLine);
+    process->process = NewHandle("process", "P " + name);
+    process->thread = NewHandle("thread", "T " + name);
+    process->processId = 12;
+    process->threadId = 13;
+    return true;
+}
 
 // ---- Dialogs -----------------------------------------------------------------------------------
 

@@ -24,6 +24,9 @@ constexpr Hwnd kFrameWindow = 0x100;
 extern const char kAppletKey[];
 extern const char kTunerKey[];
 extern const char kIntercastKey[];
+extern const char kComponent[];         // our Active Setup component's name
+extern const char kComponentKey[];      // under HKLM
+extern const char kAccountRecordKey[];  // under HKCU: the account has had the component's version
 
 struct Value {
     std::uint32_t type;
@@ -31,7 +34,8 @@ struct Value {
 };
 
 class World final : public Registry, public Processes, public Files, public Windows, public Sync,
-                    public Restart, public Dialogs, public DialogControls, public AppHost {
+                    public Restart, public Dialogs, public DialogControls, public AppHost,
+                    public Accounts {
 public:
     World();
     Ports& ports() { return m_ports; }
@@ -108,6 +112,17 @@ public:
     std::set<std::string> mutexes;  // named mutexes that exist
     bool windowCreates = true;
 
+    // Contents of the files that exist; a copy carries them, a deletion removes them.
+    std::map<std::string, std::string> files;
+    // The desktop user: CreateProcessWithTokenW exists from Vista on; the shell's window (one of
+    // `windows`, 0 for none) and the sessions of processes (1 unless named here; the launcher is 400).
+    bool withTokenStarts = false;
+    Hwnd shell = 0;
+    std::map<std::uint32_t, std::uint32_t> sessions;
+    bool shellTokenOpens = true;
+    bool tokenDuplicates = true;
+    std::set<std::string> failingTokenStarts;  // command lines that CreateProcessWithTokenW refuses
+
     int errors = 0;  // actions on closed or unknown handles
 
     // ---- Registry ------------------------------------------------------------------------------
@@ -179,8 +194,27 @@ public:
     void ShowWindow(Hwnd window, std::int32_t command) override;
     void UpdateWindow(Hwnd window) override;
 
+    // ---- Accounts ------------------------------------------------------------------------------
+    bool ReadAll(const std::string& path, std::string* bytes) override;
+    bool WriteAll(const std::string& path, const std::string& bytes) override;
+    std::u16string Widen(const std::string& text) override;  // byte for byte
+    Hwnd ShellWindow() override;
+    std::uint32_t OwnProcessId() override { return 400; }
+    bool SessionOf(std::uint32_t processId, std::uint32_t* session) override;
+    Handle OpenToken(Handle process, std::uint32_t access) override;
+    Handle DuplicatePrimary(Handle token, std::uint32_t access) override;
+    bool CanStartWithToken() override;
+    bool StartWithToken(Handle token, std::uint32_t logonFlags, const std::string& commandLine,
+                        std::uint32_t creationFlags, const std::string& workingDir,
+                        const StartupRecord& startup, ProcessRecord* process) override;
+
     bool workerStarted = false;
     bool eventSet(Handle event) const { return m_setEvents.count(event) != 0; }
+    std::size_t openHandles(const std::string& kind) const {
+        std::size_t n = 0;
+        for (const auto& o : m_open) n += o.second.kind == kind;
+        return n;
+    }
     bool timerRunning(std::uint32_t id) const { return m_timers.count(id) != 0; }
 
 private:
