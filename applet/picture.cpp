@@ -1,9 +1,10 @@
 #include "picture.h"
 
-#include <zlib.h>
+#include "inflate.h"
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -15,23 +16,6 @@ std::uint32_t Le32(const std::uint8_t* p) {
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-
-// Inflates into `to` until it is full; true when it filled (and, with `last`, the stream ended there).
-bool InflateInto(z_stream& stream, std::uint8_t* to, std::size_t size, bool last) {
-    stream.next_out = to;
-    stream.avail_out = static_cast<uInt>(size);
-    while (stream.avail_out > 0) {
-        const int result = inflate(&stream, Z_NO_FLUSH);
-        if (result == Z_STREAM_END) return stream.avail_out == 0;
-        if (result != Z_OK) return false;
-    }
-    if (!last) return true;
-    // Full: the stream must end here, with no more pixels than the header counts.
-    std::uint8_t extra = 0;
-    stream.next_out = &extra;
-    stream.avail_out = 1;
-    return inflate(&stream, Z_FINISH) == Z_STREAM_END && stream.avail_out == 1;
-}
 
 // Weights of the source pixels that target pixel `index` covers when `from` pixels become `to`.
 struct Span {
@@ -57,29 +41,25 @@ std::vector<Span> Spans(std::int32_t from, std::int32_t to) {
 
 bool UnpackPicture(const std::uint8_t* data, std::size_t size, Picture* out) {
     *out = Picture{};
-    if (!data || size == 0 || size > 0x7FFFFFFF) return false;
-    z_stream stream{};
-    if (inflateInit(&stream) != Z_OK) return false;
-    stream.next_in = const_cast<Bytef*>(data);
-    stream.avail_in = static_cast<uInt>(size);
-
-    bool ok = false;
     std::uint8_t header[kInfoHeaderSize];
-    if (InflateInto(stream, header, sizeof header, false)) {
-        const std::int32_t width = static_cast<std::int32_t>(Le32(header + 4));
-        const std::int32_t height = static_cast<std::int32_t>(Le32(header + 8));
-        const bool plain24 = Le32(header) == kInfoHeaderSize && Le16(header + 12) == 1 && Le16(header + 14) == 24 &&
-                             Le32(header + 16) == 0;
-        if (plain24 && width > 0 && height > 0 && width <= kLargestSide && height <= kLargestSide) {
-            out->width = width;
-            out->height = height;
-            out->bits.resize(Picture::Stride(width) * static_cast<std::size_t>(height));
-            ok = InflateInto(stream, out->bits.data(), out->bits.size(), true);
-        }
-    }
-    inflateEnd(&stream);
-    if (!ok) *out = Picture{};
-    return ok;
+    if (!data || !Inflate(data, size, header, sizeof header, InflateTo::Prefix)) return false;
+    const std::int32_t width = static_cast<std::int32_t>(Le32(header + 4));
+    const std::int32_t height = static_cast<std::int32_t>(Le32(header + 8));
+    const bool plain24 = Le32(header) == kInfoHeaderSize && Le16(header + 12) == 1 && Le16(header + 14) == 24 &&
+                         Le32(header + 16) == 0;
+    if (!plain24 || width <= 0 || height <= 0 || width > kLargestSide || height > kLargestSide) return false;
+    // Deflate makes at most 1032 bytes of each byte: a stream too short for the size its header
+    // gives is refused before the memory is taken.
+    const std::size_t dibSize = kInfoHeaderSize + Picture::Stride(width) * static_cast<std::size_t>(height);
+    if (dibSize / 1032 > size) return false;
+    // Inflated again from the start, header and all, into a buffer that holds exactly the picture.
+    std::vector<std::uint8_t> dib(dibSize);
+    if (!Inflate(data, size, dib.data(), dib.size(), InflateTo::End)) return false;
+    dib.erase(dib.begin(), dib.begin() + kInfoHeaderSize);
+    out->width = width;
+    out->height = height;
+    out->bits = std::move(dib);
+    return true;
 }
 
 Picture ResamplePicture(const Picture& source, std::int32_t width, std::int32_t height) {

@@ -6,10 +6,10 @@ set -euo pipefail
 # (ia32 emulation off), the end-to-end tests run a 64-bit build of the same sources under wine64.
 # clang-14, libclang-rt-14-dev (libFuzzer) and llvm-14 (llvm-symbolizer) build and run the fuzz targets.
 # The shipped programs use the compilers' win32 thread model (a runtime that Windows XP loads), the
-# test programs the posix one (std::thread). libz-mingw-w64-dev: zlib for both (the applet inflates its
-# large remote pictures).
-packages=(cmake g++ make libgtest-dev googletest clang-14 libclang-rt-14-dev llvm-14
-          g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 mingw-w64-i686-dev binutils-mingw-w64-i686 libz-mingw-w64-dev
+# test programs the posix one (std::thread). zlib1g-dev: the unit tests compress their test pictures
+# with zlib and check the applet's own inflater against it.
+packages=(cmake g++ make libgtest-dev googletest zlib1g-dev clang-14 libclang-rt-14-dev llvm-14
+          g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 mingw-w64-i686-dev binutils-mingw-w64-i686
           g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
           wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick xdotool x11-utils bc)
 

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Fuzzes the portable logic with libFuzzer (clang, ASan + UBSan) on the fakes of the unit tests:
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
-# Runs each target (profile, poll, install, startup; all by default) for SECONDS (default 20), two
-# at a time, starting from its seed corpus in tests/fuzz/corpus/<target>/. What a run learns stays in
-# build/fuzz/work/<target>/ for the next run. A crash, a sanitizer report, a hang or a broken
+# Runs each target (profile, poll, picture, install, startup; all by default) for SECONDS (default
+# 20), two at a time, starting from its seed corpus in tests/fuzz/corpus/<target>/. What a run learns
+# stays in build/fuzz/work/<target>/ for the next run. A crash, a sanitizer report, a hang or a broken
 # invariant fails the run; its input is copied into tests/fuzz/corpus/<target>/, where the unit
 # tests (fuzz_replay) replay it: fix the fault, then commit the input with the fix.
 set -euo pipefail
@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-20}
 shift $(( $# > 0 ? 1 : 0 ))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(profile poll install startup)
+[ ${#targets[@]} -gt 0 ] || targets=(profile poll picture install startup)
 bash scripts/bootstrap.sh
 
 cmake -S . -B build/fuzz -DFUZZ=ON -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \

@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include "picture.h"
 
@@ -22,12 +24,54 @@ std::vector<std::uint8_t> Dib(std::int32_t width, std::int32_t height, std::uint
     return dib;
 }
 
-std::vector<std::uint8_t> Deflate(const std::vector<std::uint8_t>& data) {
+std::vector<std::uint8_t> Deflate(const std::vector<std::uint8_t>& data, int level = Z_BEST_COMPRESSION) {
     uLongf size = compressBound(data.size());
     std::vector<std::uint8_t> out(size);
-    EXPECT_EQ(Z_OK, compress(out.data(), &size, data.data(), data.size()));
+    EXPECT_EQ(Z_OK, compress2(out.data(), &size, data.data(), data.size(), level));
     out.resize(size);
     return out;
+}
+
+// A zlib stream written by hand, field by field, each first bit lowest as the format packs them.
+struct Stream {
+    std::vector<std::uint8_t> bytes{0x78, 0x01};  // deflate, 32 KiB window
+    int used = 8;                                 // bits used of the last byte
+
+    Stream& Bits(std::uint32_t value, int count) {
+        for (int i = 0; i < count; ++i, ++used) {
+            if (used == 8) bytes.push_back(0), used = 0;
+            bytes.back() = static_cast<std::uint8_t>(bytes.back() | (value >> i & 1) << used);
+        }
+        return *this;
+    }
+    Stream& Code(std::uint32_t code, int length) {  // Huffman codes go first bit highest
+        for (int i = length - 1; i >= 0; --i) Bits(code >> i, 1);
+        return *this;
+    }
+    Stream& Stored(const std::vector<std::uint8_t>& data, bool last, std::uint16_t lengthFlip = 0xFFFF) {
+        Bits(last, 3);
+        while (used != 8) Bits(1, 1);  // up to the byte's end; the padding means nothing
+        const std::uint16_t length = static_cast<std::uint16_t>(data.size()), flipped = length ^ lengthFlip;
+        bytes.insert(bytes.end(), {static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
+                                   static_cast<std::uint8_t>(flipped), static_cast<std::uint8_t>(flipped >> 8)});
+        bytes.insert(bytes.end(), data.begin(), data.end());
+        return *this;
+    }
+    // Ends the stream with the Adler-32 of what it inflates to.
+    std::vector<std::uint8_t> Checked(const std::vector<std::uint8_t>& inflated) const {
+        std::vector<std::uint8_t> out = bytes;
+        const uLong check = adler32(1, inflated.data(), static_cast<uInt>(inflated.size()));
+        for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(check >> shift));
+        return out;
+    }
+};
+
+// `zlib` with its header's first byte and flags replaced, the header check made right unless `badCheck`.
+std::vector<std::uint8_t> WithHeader(std::vector<std::uint8_t> zlib, std::uint8_t cmf, std::uint8_t flags,
+                                     bool badCheck = false) {
+    zlib[0] = cmf;
+    zlib[1] = static_cast<std::uint8_t>(flags + (31 - (cmf << 8 | flags) % 31) % 31 + badCheck);
+    return zlib;
 }
 
 std::vector<std::uint8_t> ReadArt(const std::string& name) {
@@ -38,26 +82,87 @@ std::vector<std::uint8_t> ReadArt(const std::string& name) {
 }  // namespace
 
 TEST(Picture, UnpacksA24BitDibAndRefusesEverythingElse) {
-    // 2 x 2 pixels: rows of 6 bytes padded to 8.
-    const std::vector<std::uint8_t> pixels = {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0};
-    Picture picture;
+    // 2 x 2 pixels: rows of 6 bytes padded to 8; the fixed code gives 0-143 8 bits, 144-255 9.
+    const std::vector<std::uint8_t> pixels = {1, 2, 3, 4, 143, 144, 0, 0, 7, 8, 9, 10, 255, 12, 0, 0};
     const std::vector<std::uint8_t> packed = Deflate(Dib(2, 2, 24, pixels));
-    ASSERT_TRUE(UnpackPicture(packed.data(), packed.size(), &picture));
-    EXPECT_EQ(2, picture.width);
-    EXPECT_EQ(2, picture.height);
-    EXPECT_EQ(pixels, picture.bits);
+    const std::vector<std::uint8_t> stored = Deflate(Dib(2, 2, 24, pixels), Z_NO_COMPRESSION);
+
+    // By hand: the header and one byte stored, then a fixed-code block copying 3 bytes from the
+    // very start and 12 from the byte before (the copy overlapping itself).
+    const std::vector<std::uint8_t> start = Dib(2, 2, 24, {7});
+    // The header and a byte stored, then the last block: of fixed (1) or dynamic (2) codes.
+    const auto storedThen = [&](std::uint32_t type = 1) { return Stream().Stored(start, false).Bits(1 | type << 1, 3); };
+    const auto copies = [&](std::uint32_t firstDistanceExtra) {
+        return storedThen()
+            .Code(1, 7).Code(10, 5).Bits(firstDistanceExtra, 4)  // 3 bytes from 33 + extra back
+            .Code(9, 7).Bits(1, 1).Code(0, 5)                  // 12 bytes from 1 back
+            .Code(0, 7);                                       // end of block
+    };
+    std::vector<std::uint8_t> copied = start;
+    for (const int distance : {41, 41, 41, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1})
+        copied.push_back(copied[copied.size() - distance]);
+    const std::vector<std::uint8_t> byHand = copies(8).Checked(copied);
+
+    // By hand with dynamic codes: 15 literal 7s. The literal/length code has two codes ("0": 7,
+    // "1": end of block), the distance code none; the code of their lengths: 18 "0", 0 "10", 1 "11".
+    Stream sevens = storedThen(2).Bits(0, 5).Bits(29, 5).Bits(14, 4);  // 257 and 30 codes; 18 lengths:
+    for (const int length : {0, 0, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2}) sevens.Bits(length, 3);
+    for (int i = 0; i < 7; ++i) sevens.Code(2, 2);                         // 0-6: none
+    sevens.Code(3, 2).Code(0, 1).Bits(127, 7).Code(0, 1).Bits(99, 7);       // 7: 1 bit; 8-255: none
+    sevens.Code(3, 2).Code(0, 1).Bits(19, 7);                              // 256: 1 bit; distances: none
+    for (int i = 0; i < 15; ++i) sevens.Code(0, 1);
+    std::vector<std::uint8_t> sevensDib = start;
+    sevensDib.resize(56, 7);
+    const std::vector<std::uint8_t> dynamicByHand = sevens.Code(1, 1).Checked(sevensDib);
+
+    Picture picture;
+    const std::pair<const std::vector<std::uint8_t>*, std::vector<std::uint8_t>> good[] = {
+        {&packed, pixels}, {&stored, pixels},
+        {&byHand, {copied.begin() + 40, copied.end()}}, {&dynamicByHand, std::vector<std::uint8_t>(16, 7)}};
+    for (const auto& [stream, bits] : good) {
+        ASSERT_TRUE(UnpackPicture(stream->data(), stream->size(), &picture));
+        EXPECT_EQ(2, picture.width);
+        EXPECT_EQ(2, picture.height);
+        EXPECT_EQ(bits, picture.bits);
+    }
 
     const std::vector<std::uint8_t> shortRows(pixels.begin(), pixels.end() - 1);
     const std::vector<std::uint8_t> longRows = [&] { auto p = pixels; p.push_back(0); return p; }();
-    const std::vector<std::vector<std::uint8_t>> bad = {
+    // A dynamic-code block after it: the counts of codes, and the code of the code lengths, where
+    // length 0 is "0" and `repeat` (16: the last length again, 18: zeros) is "1".
+    const auto dynamic = [&](int literals, int distances, int repeat) {
+        Stream stream = storedThen(2);
+        stream.Bits(literals - 257, 5).Bits(distances - 1, 5).Bits(0, 4);  // lengths of 16, 17, 18, 0 follow
+        for (const int symbol : {16, 17, 18, 0}) stream.Bits(symbol == 0 || symbol == repeat, 3);
+        return stream;
+    };
+    std::vector<std::vector<std::uint8_t>> bad = {
         Deflate(Dib(2, 2, 32, pixels)),                 // not 24-bit
         Deflate(Dib(2, 2, 24, shortRows)),              // a pixel short
         Deflate(Dib(2, 2, 24, longRows)),               // more than the header counts
         Deflate(Dib(2, -2, 24, pixels)),                // top-down
         Deflate(Dib(100000, 100000, 24, pixels)),       // absurd size
-        std::vector<std::uint8_t>(packed.begin(), packed.end() - 6),  // cut short
         Dib(2, 2, 24, pixels),                          // not compressed
+        WithHeader(packed, 0x77, 0),                    // not deflate
+        WithHeader(packed, 0x88, 0),                    // a window beyond 32 KiB
+        WithHeader(packed, 0x78, 0x20),                 // a preset dictionary
+        WithHeader(packed, 0x78, 0, true),              // header check
+        [&] { auto p = packed; p.back() ^= 1; return p; }(),  // Adler-32
+        copies(9).Checked(copied),                      // a copy from one byte before the start
+        storedThen().Code(0xC6, 8).Checked(copied),     // length symbol 286
+        storedThen().Code(1, 7).Code(30, 5).Checked(copied),  // distance symbol 30
+        Stream().Stored(Dib(2, 2, 24, pixels), true, 0xFFFE).Checked(Dib(2, 2, 24, pixels)),  // lengths disagree
+        Stream().Stored(Dib(2, 2, 24, shortRows), true).Checked(Dib(2, 2, 24, pixels)),  // short, its check right
+        // Dynamic codes: more literal/length or distance codes than there are, lengths running past
+        // the codes announced, a length repeated with none before.
+        dynamic(288, 30, 18).Code(1, 1).Bits(127, 7).Code(1, 1).Bits(127, 7).Code(1, 1).Bits(31, 7).Checked(copied),
+        dynamic(286, 32, 18).Code(1, 1).Bits(127, 7).Code(1, 1).Bits(127, 7).Code(1, 1).Bits(31, 7).Checked(copied),
+        dynamic(286, 30, 18).Code(1, 1).Bits(127, 7).Code(1, 1).Bits(127, 7).Code(1, 1).Bits(127, 7).Checked(copied),
+        dynamic(257, 1, 16).Code(1, 1).Bits(0, 2).Checked(copied),
     };
+    // Cut anywhere, a good stream is refused.
+    for (const auto& [stream, bits] : good)
+        for (std::size_t size = 0; size < stream->size(); ++size) bad.emplace_back(stream->begin(), stream->begin() + size);
     for (std::size_t i = 0; i < bad.size(); ++i) {
         picture.width = 7;
         EXPECT_FALSE(UnpackPicture(bad[i].data(), bad[i].size(), &picture)) << "case " << i;
@@ -90,6 +195,12 @@ TEST(Picture, LargeRemotePicturesAreTheSmallOnesAtTwiceTheSize) {
         const std::int32_t height = static_cast<std::int32_t>(bmp[22] | bmp[23] << 8);
         EXPECT_EQ(2 * width, picture.width) << name;
         EXPECT_EQ(2 * height, picture.height) << name;
+        // Exactly what zlib makes of it.
+        uLongf size = 40 + picture.bits.size() + 1;
+        std::vector<std::uint8_t> dib(size);
+        ASSERT_EQ(Z_OK, uncompress(dib.data(), &size, large.data(), large.size())) << name;
+        EXPECT_EQ(40 + picture.bits.size(), size) << name;
+        EXPECT_TRUE(std::equal(picture.bits.begin(), picture.bits.end(), dib.begin() + 40)) << name;
         const Picture halved = ResamplePicture(picture, width, height);
         ASSERT_EQ(bmp.size() - 54, halved.bits.size()) << name;
         long difference = 0;

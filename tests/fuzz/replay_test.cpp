@@ -12,6 +12,7 @@
 
 int FuzzKeyProfile(const std::uint8_t* data, std::size_t size);
 int FuzzPoll(const std::uint8_t* data, std::size_t size);
+int FuzzPicture(const std::uint8_t* data, std::size_t size);
 int FuzzInstall(const std::uint8_t* data, std::size_t size);
 int FuzzStartup(const std::uint8_t* data, std::size_t size);
 
@@ -51,6 +52,7 @@ TEST_P(Corpus, EveryInputKeepsTheInvariants) {
 
 INSTANTIATE_TEST_SUITE_P(Fuzz, Corpus,
                          ::testing::Values(Target{"profile", FuzzKeyProfile}, Target{"poll", FuzzPoll},
+                                           Target{"picture", FuzzPicture},
                                            Target{"install", FuzzInstall}, Target{"startup", FuzzStartup}),
                          [](const ::testing::TestParamInfo<Target>& info) { return std::string(info.param.name); });
 
