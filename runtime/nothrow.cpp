@@ -41,6 +41,7 @@ void __throw_runtime_error(const char*) { abort(); }
 void __throw_range_error(const char*) { abort(); }
 void __throw_overflow_error(const char*) { abort(); }
 void __throw_underflow_error(const char*) { abort(); }
+void __throw_bad_function_call() { abort(); }
 }  // namespace std
 
 // The guard of a function-local static (Itanium C++ ABI): byte 0 is set once the object is

@@ -1,7 +1,6 @@
 #include "peraccount.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace setup {
 
@@ -267,11 +266,15 @@ bool Carriable(const std::u16string& text) {
     return text.size() <= kMaxInfText && text.find_first_of(u"\r\n") == std::u16string::npos;
 }
 
-std::u16string Hex(std::uint32_t v, const char* format) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, format, v);
-    return U(buf);
+// "0x%08X" for flags and DWORDs, "%02x" for bytes, by hand: printf would bring its whole
+// formatting code into the program for these two.
+std::u16string Hex(std::uint32_t v, int digits, bool upper) {
+    const char16_t* glyphs = upper ? u"0123456789ABCDEF" : u"0123456789abcdef";
+    std::u16string out(static_cast<std::size_t>(digits), u'0');
+    for (int i = digits - 1; i >= 0; --i, v >>= 4) out[static_cast<std::size_t>(i)] = glyphs[v & 0xF];
+    return out;
 }
+std::u16string Flags(std::uint32_t v) { return u"0x" + Hex(v, 8, true); }
 
 std::u16string Target(const RegChange& c, bool withName) {
     std::u16string line = u"HKCU," + Quoted(c.key);
@@ -294,7 +297,7 @@ std::u16string AddLine(const RegChange& c) {
     if (c.type == kRegDword && c.bytes.size() == 4) {
         const std::uint32_t v = c.bytes[0] | (c.bytes[1] << 8) | (c.bytes[2] << 16) |
                                 (static_cast<std::uint32_t>(c.bytes[3]) << 24);
-        return Target(c, true) + u",0x00010001," + Hex(v, "0x%08X");
+        return Target(c, true) + u",0x00010001," + Flags(v);
     }
     if (c.type == kRegLink || c.type > 0xFFFF) return {};
     // Raw bytes with the type in the upper word of the flags; REG_NONE and REG_BINARY have codes
@@ -302,9 +305,9 @@ std::u16string AddLine(const RegChange& c) {
     const std::uint32_t flags = c.type == kRegNone     ? 0x00020001
                                 : c.type == kRegBinary ? 0x00000001
                                                        : (c.type << 16) | 1;
-    std::u16string line = Target(c, true) + u"," + Hex(flags, "0x%08X");
+    std::u16string line = Target(c, true) + u"," + Flags(flags);
     for (std::size_t i = 0; i < c.bytes.size(); ++i)
-        line += (i > 0 && i % 24 == 0 ? u",\\\r\n " : u",") + Hex(c.bytes[i], "%02x");  // long lists go on
+        line += (i > 0 && i % 24 == 0 ? u",\\\r\n " : u",") + Hex(c.bytes[i], 2, false);  // long lists go on
     return line;
 }
 
