@@ -109,6 +109,25 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
+namespace {
+struct TitleCount {
+    const std::wstring& title;
+    int n;
+};
+
+BOOL CALLBACK CountIfTitled(HWND window, LPARAM p) {
+    auto* count = reinterpret_cast<TitleCount*>(p);
+    if (WindowText(window) == count->title) ++count->n;
+    return TRUE;
+}
+}  // namespace
+
+int CountTitled(const std::wstring& title) {
+    TitleCount count{title, 0};
+    EnumWindows(CountIfTitled, reinterpret_cast<LPARAM>(&count));
+    return count.n;
+}
+
 std::wstring Widen(const std::string& text) {
     if (text.empty()) return L"";
     int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);

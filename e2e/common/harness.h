@@ -54,6 +54,7 @@ void Pump(DWORD ms);
 std::vector<HWND> TopLevelWindows(DWORD processId);
 HWND FindTitle(const std::wstring& title);
 std::wstring WindowText(HWND window);
+int CountTitled(const std::wstring& title);  // top-level windows with that title
 
 // The screen's pixels inside a rectangle (screen coordinates), 0x00RRGGBB, row by row; empty when
 // the rectangle is empty or cannot be read.

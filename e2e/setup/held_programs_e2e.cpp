@@ -75,23 +75,6 @@ bool Logged(const std::string& event, const std::wstring& path) {
     return false;
 }
 
-struct TitleCount {
-    const wchar_t* title;
-    int n;
-};
-
-BOOL CALLBACK CountIfTitled(HWND w, LPARAM p) {
-    auto* count = reinterpret_cast<TitleCount*>(p);
-    if (e2e::WindowText(w) == count->title) ++count->n;
-    return TRUE;
-}
-
-int CountTitled(const wchar_t* title) {
-    TitleCount count{title, 0};
-    EnumWindows(CountIfTitled, reinterpret_cast<LPARAM>(&count));
-    return count.n;
-}
-
 TEST(HeldPrograms, BeforeTheRestart) {
     ASSERT_TRUE(CloseAll(kAppletTitle, 20000));
     ASSERT_TRUE(CloseAll(kMonitorTitle, 20000));
@@ -107,7 +90,7 @@ TEST(HeldPrograms, BeforeTheRestart) {
     ASSERT_TRUE(monitor.started());
     ASSERT_TRUE(applet.started());
     ASSERT_TRUE(e2e::WaitFor([] { return Logged("HANG", kMonitor) && Logged("START", kApplet); }));
-    ASSERT_EQ(CountTitled(kMonitorTitle), 1);
+    ASSERT_EQ(e2e::CountTitled(kMonitorTitle), 1);
     ASSERT_EQ(e2e::FindTitle(kAppletTitle), nullptr);
 
     const DWORD started = GetTickCount();
@@ -133,7 +116,7 @@ TEST(HeldPrograms, BeforeTheRestart) {
     EXPECT_TRUE(ReplacedAtRestart(kApplet + kPendingSuffix, kApplet));
     // The launcher started what stands at the applet's place now: the old file, which without
     // arguments shows a device monitor's window.
-    EXPECT_TRUE(e2e::WaitFor([] { return CountTitled(kMonitorTitle) == 2; }, 60000));
+    EXPECT_TRUE(e2e::WaitFor([] { return e2e::CountTitled(kMonitorTitle) == 2; }, 60000));
     EXPECT_EQ(e2e::FindTitle(kAppletTitle), nullptr);
 }
 

@@ -41,23 +41,6 @@ std::vector<std::string> Names(const std::vector<LogEntry>& entries) {
     return out;
 }
 
-struct TitleCount {
-    const wchar_t* title;
-    int n;
-};
-
-BOOL CALLBACK CountIfTitled(HWND w, LPARAM p) {
-    auto* count = reinterpret_cast<TitleCount*>(p);
-    if (e2e::WindowText(w) == count->title) ++count->n;
-    return TRUE;
-}
-
-int CountTitled(const wchar_t* title) {
-    TitleCount count{title, 0};
-    EnumWindows(CountIfTitled, reinterpret_cast<LPARAM>(&count));
-    return count.n;
-}
-
 COLORREF ScreenPixel(HWND window, int x, int y) {
     POINT p{x, y};
     ClientToScreen(window, &p);
@@ -301,7 +284,7 @@ TEST_F(Launcher, InstallsFromTheMediaInOrderAndEndsWithTheRestartPrompt) {
         DWORD code = 1;
         EXPECT_TRUE(e2e::WaitFor([&] { return second.WaitExit(0, &code); }, 60000));
         EXPECT_EQ(code, 0u);
-        EXPECT_EQ(CountTitled(kFrameTitle), 1);
+        EXPECT_EQ(e2e::CountTitled(kFrameTitle), 1);
     }
 
     // The restart prompt ends the sequence: "Yes" is preselected.
