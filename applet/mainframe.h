@@ -51,6 +51,10 @@ constexpr std::size_t kFieldUnits = 260;
 bool ReadStringField(Registry& registry, Handle key, const std::u16string& name,
                      std::u16string* text, std::uint32_t* type = nullptr);
 
+// Reads a value of at most four bytes as a little-endian number, a shorter one zero-extended,
+// whatever its stored type. False, *value untouched, when the value is missing or larger.
+bool ReadDwordValue(Registry& registry, Handle key, const std::u16string& name, std::uint32_t* value);
+
 class CMainFrame {
 public:
     explicit CMainFrame(const Ports& ports);   // sets the initial state, COM, keyboard layout

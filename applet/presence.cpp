@@ -47,15 +47,6 @@ constexpr std::uint32_t kSecondTrayIcon = 129;
 constexpr std::uint32_t kReceiverReady = 0x4000;  // wiring word: the receiver is fitted
 constexpr std::uint32_t kOldBoardNoReceiver = 0x20;
 
-bool ReadDword(Registry& registry, Handle key, const char16_t* name, std::uint32_t* out) {
-    std::uint32_t value = 0;
-    std::uint32_t size = sizeof value;
-    std::uint32_t type = 0;
-    if (!registry.QueryValue(key, name, &value, &size, &type)) return false;
-    *out = value;
-    return true;
-}
-
 }  // namespace
 
 bool CMainFrame::ReadTunerKey() {
@@ -64,12 +55,12 @@ bool CMainFrame::ReadTunerKey() {
     if (!key) return true;  // no key: look for the device regardless
 
     std::uint32_t value = 0;
-    if (ReadDword(registry, key, u"DeviceID", &value)) deviceId_ = value;
-    ReadDword(registry, key, u"SubvendorID", &value);
-    ReadDword(registry, key, u"SubsystemID", &value);
-    if (ReadDword(registry, key, u"IsOldBoard", &value)) isOldBoard_ = value;
+    if (ReadDwordValue(registry, key, u"DeviceID", &value)) deviceId_ = value;
+    ReadDwordValue(registry, key, u"SubvendorID", &value);
+    ReadDwordValue(registry, key, u"SubsystemID", &value);
+    if (ReadDwordValue(registry, key, u"IsOldBoard", &value)) isOldBoard_ = value;
     std::uint32_t wiring = 0;
-    ReadDword(registry, key, u"GPIO", &wiring);
+    ReadDwordValue(registry, key, u"GPIO", &wiring);
     registry.CloseKey(key);
 
     if (!(wiring & kReceiverReady)) return false;

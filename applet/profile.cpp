@@ -1,26 +1,6 @@
 // The key profile: which TV application is the target and which virtual key each remote key sends.
 #include "mainframe.h"
 
-bool ReadStringField(Registry& registry, Handle key, const std::u16string& name,
-                     std::u16string* text, std::uint32_t* type) {
-    unsigned char bytes[kFieldUnits * 2] = {};
-    std::uint32_t size = sizeof bytes;
-    std::uint32_t storedType = 0;
-    if (!registry.QueryValue(key, name, bytes, &size, &storedType)) return false;
-    std::u16string value;
-    for (std::size_t i = 0; i < kFieldUnits; ++i) {
-        const char16_t unit = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-        if (unit == 0) {
-            *text = value;
-            if (type) *type = storedType;
-            return true;
-        }
-        value.push_back(unit);
-    }
-    // The value fills the whole field with no terminator: there is no string to take.
-    return false;
-}
-
 namespace {
 
 bool FitsField(const std::u16string& text) { return text.size() + 1 <= kFieldUnits; }
@@ -75,15 +55,7 @@ void CMainFrame::LoadKeyProfile(const std::u16string* name) {
 
     for (std::uint32_t& entry : profile_.keys) entry = 0;
     for (int code = 0; code < 128; ++code) {
-        unsigned char bytes[4] = {};
-        std::uint32_t size = sizeof bytes;
-        std::uint32_t type = 0;
-        if (registry.QueryValue(key, KeyValueName(code), bytes, &size, &type)) {
-            profile_.keys[code] = static_cast<std::uint32_t>(bytes[0]) |
-                                  static_cast<std::uint32_t>(bytes[1]) << 8 |
-                                  static_cast<std::uint32_t>(bytes[2]) << 16 |
-                                  static_cast<std::uint32_t>(bytes[3]) << 24;
-        }
+        ReadDwordValue(registry, key, KeyValueName(code), &profile_.keys[code]);
     }
 
     registry.CloseKey(key);

@@ -53,14 +53,7 @@ bool CRemote::OnInitDialog(DialogControls& controls) {
     // The maker's digital-TV application can offer the 51-key remote on any board.
     std::uint32_t enabled51 = 0;
     if (Handle key = registry_.OpenKey(RegRoot::CurrentUser, kDigitalTvKey, win::kKeyRead)) {
-        unsigned char bytes[4] = {};
-        std::uint32_t size = sizeof bytes;
-        std::uint32_t type = 0;
-        if (registry_.QueryValue(key, u"Enable 51Key Remote Control", bytes, &size, &type)) {
-            enabled51 = static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-                        static_cast<std::uint32_t>(bytes[2]) << 16 |
-                        static_cast<std::uint32_t>(bytes[3]) << 24;
-        }
+        ReadDwordValue(registry_, key, u"Enable 51Key Remote Control", &enabled51);
         registry_.CloseKey(key);
     }
     controls.Enable(IDC_REMOTE51, enabled51 != 0 || (isOldBoard_ == 0 && ChipWith51KeyRemote(deviceId_)));
