@@ -42,7 +42,6 @@ std::u16string UpperAscii(std::u16string text) {
 
 // The device path buffer holds 260 units with its terminator; a longer path is not cut short.
 constexpr std::size_t kPathUnits = 260;
-constexpr std::uint32_t kSecondTrayIcon = 129;
 
 constexpr std::uint32_t kReceiverReady = 0x4000;  // wiring word: the receiver is fitted
 constexpr std::uint32_t kOldBoardNoReceiver = 0x20;
@@ -85,13 +84,14 @@ bool CMainFrame::InterfaceStep(std::uint32_t index, std::u16string* path) {
 }
 
 void CMainFrame::CloseDevice() {
+    // The poll stops before its device goes.
+    ports_.windows.KillTimer(kPollTimer);
+    ports_.windows.KillTimer(kSuppressTimer);
+    suppressed_ = 0;
     if (device_) {
         ports_.devices.CloseDevice(device_);
         device_ = 0;
     }
-    ports_.windows.KillTimer(kPollTimer);
-    ports_.windows.KillTimer(kSuppressTimer);
-    suppressed_ = 0;
     RemoveTrayIcon(IDR_MAINFRAME);
     RemoveTrayIcon(kSecondTrayIcon);
 }

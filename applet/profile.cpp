@@ -1,4 +1,8 @@
-// The key profile: which TV application is the target and which virtual key each remote key sends.
+// The key profile: which TV application is the target and which virtual key each remote key sends;
+// and the Configure command, where the user chooses it by the remote's type.
+#include <vector>
+
+#include "dialogs.h"
 #include "mainframe.h"
 
 namespace {
@@ -58,5 +62,31 @@ void CMainFrame::LoadKeyProfile(const std::u16string* name) {
         ReadDwordValue(registry, key, KeyValueName(code), &profile_.keys[code]);
     }
 
+    registry.CloseKey(key);
+}
+
+void CMainFrame::OnConfigure() {
+    Registry& registry = ports_.registry;
+    const Handle key = registry.OpenKey(RegRoot::CurrentUser, kAppletKey, win::kKeyAllAccess);
+    if (!key) return;
+
+    std::u16string current;
+    std::uint32_t type = win::kRegSz;
+    ReadStringField(registry, key, u"Profile", &current, &type);
+
+    CRemote dialog(registry, isOldBoard_, deviceId_);
+    dialog.m_nRemoteType = RemoteTypeFromProfile(current);
+    if (ports_.dialogs.RunRemote(dialog) == win::kIdOk) {
+        const std::u16string chosen = ProfileFromRemoteType(dialog.m_nRemoteType);
+        std::vector<unsigned char> bytes;
+        for (char16_t unit : chosen) {
+            bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
+            bytes.push_back(static_cast<unsigned char>(unit >> 8));
+        }
+        bytes.insert(bytes.end(), 2, 0);  // the terminator
+        // The running applet follows the choice even when it cannot be stored.
+        registry.SetValue(key, u"Profile", type, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+        LoadKeyProfile(&chosen);
+    }
     registry.CloseKey(key);
 }

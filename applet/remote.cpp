@@ -1,6 +1,4 @@
-// "Choose Remote Controller": the remote type chosen by the user, stored in "Profile".
-#include <vector>
-
+// "Choose Remote Controller": the remote types, their profile names, and the dialog's rules.
 #include "dialogs.h"
 #include "mainframe.h"
 #include "win32/resource.h"
@@ -68,30 +66,4 @@ void CRemote::OnRadio(std::uint32_t id) {
         case IDC_REMOTE28: m_nRemoteType = kType28; break;
         default: break;
     }
-}
-
-void CMainFrame::OnConfigure() {
-    Registry& registry = ports_.registry;
-    const Handle key = registry.OpenKey(RegRoot::CurrentUser, kAppletKey, win::kKeyAllAccess);
-    if (!key) return;
-
-    std::u16string current;
-    std::uint32_t type = win::kRegSz;
-    ReadStringField(registry, key, u"Profile", &current, &type);
-
-    CRemote dialog(registry, isOldBoard_, deviceId_);
-    dialog.m_nRemoteType = RemoteTypeFromProfile(current);
-    if (ports_.dialogs.RunRemote(dialog) == win::kIdOk) {
-        const std::u16string chosen = ProfileFromRemoteType(dialog.m_nRemoteType);
-        std::vector<unsigned char> bytes;
-        for (char16_t unit : chosen) {
-            bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
-            bytes.push_back(static_cast<unsigned char>(unit >> 8));
-        }
-        bytes.insert(bytes.end(), 2, 0);  // the terminator
-        // The running applet follows the choice even when it cannot be stored.
-        registry.SetValue(key, u"Profile", type, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-        LoadKeyProfile(&chosen);
-    }
-    registry.CloseKey(key);
 }

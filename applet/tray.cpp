@@ -37,7 +37,7 @@ void CMainFrame::RemoveTrayIcon(std::uint32_t id) { ports_.shell.DeleteIcon(id);
 
 std::intptr_t CMainFrame::OnTrayNotify(std::uintptr_t wParam, std::intptr_t lParam) {
     const bool press = lParam == win::kWmLButtonDown || lParam == win::kWmRButtonDown;
-    const bool ours = wParam == IDR_MAINFRAME || wParam == 129;
+    const bool ours = wParam == IDR_MAINFRAME || wParam == kSecondTrayIcon;
     if (!press || !ours) return 0;
 
     // Enabled or greyed by the receiver-enabled flag only.
