@@ -30,6 +30,13 @@ extern const char16_t kRunKey[];
 // The device monitor's window title, and the name of the applet's autostart value.
 extern const char16_t kDeviceMonitor[];
 
+// The card's chips, by the "DeviceID" of the tuner driver key (their PCI device ids).
+constexpr std::uint32_t kSaa7130 = 0x7130;
+constexpr std::uint32_t kSaa7131 = 0x7131;
+constexpr std::uint32_t kSaa7133 = 0x7133;
+constexpr std::uint32_t kSaa7134 = 0x7134;
+constexpr std::uint32_t kSaa7135 = 0x7135;
+
 // Board masks of the GPIO requests.
 struct BoardMasks {
     std::uint32_t mode;

@@ -14,7 +14,7 @@ const char16_t kDigitalTvKey[] = u"SOFTWARE\\Orvane\\Nuvex\\1.0";
 
 bool ChipWith51KeyRemote(std::uint32_t deviceId) {
     switch (deviceId) {
-        case 0x7130: case 0x7131: case 0x7133: case 0x7134: case 0x7135: return true;
+        case kSaa7130: case kSaa7131: case kSaa7133: case kSaa7134: case kSaa7135: return true;
         default: return false;
     }
 }

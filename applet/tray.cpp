@@ -4,17 +4,16 @@
 
 namespace {
 
-constexpr std::uint32_t kTrayRecordSize = 936;          // NOTIFYICONDATAW with a 128-unit tip
-constexpr std::uint32_t kTrayFlags = 7;                 // NIF_MESSAGE | NIF_ICON | NIF_TIP
-constexpr std::size_t kTipUnits = 80;                   // copy limit, terminator included
+constexpr std::uint32_t kTrayFlags = 7;  // NIF_MESSAGE | NIF_ICON | NIF_TIP
+constexpr std::size_t kTipUnits = 80;    // copy limit, terminator included
 
 std::u16string TooltipFor(std::uint32_t deviceId) {
     switch (deviceId) {
-        case 0x7130: return u"SAA7130 TV Card Remote Control Receiver";
-        case 0x7131: return u"SAA7131 TV Card Remote Control Receiver";
-        case 0x7133: return u"SAA7133 TV Card Remote Control Receiver";
-        case 0x7134: return u"SAA7134 TV Card Remote Control Receiver";
-        case 0x7135: return u"SAA7135 TV Card Remote Control Receiver";
+        case kSaa7130: return u"SAA7130 TV Card Remote Control Receiver";
+        case kSaa7131: return u"SAA7131 TV Card Remote Control Receiver";
+        case kSaa7133: return u"SAA7133 TV Card Remote Control Receiver";
+        case kSaa7134: return u"SAA7134 TV Card Remote Control Receiver";
+        case kSaa7135: return u"SAA7135 TV Card Remote Control Receiver";
         default: return u"SAA713x TV Card Remote Control Receiver";
     }
 }
