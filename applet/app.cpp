@@ -10,9 +10,7 @@ bool CAppletApp::InitInstance(MainWindowFactory& factory) {
     Registry& registry = ports_.registry;
     std::uint32_t doNotUse = 0;
     if (const Handle key = registry.OpenKey(RegRoot::CurrentUser, kAppletKey, win::kKeyAllAccess)) {
-        std::uint32_t size = sizeof doNotUse;
-        std::uint32_t type = 0;
-        if (!registry.QueryValue(key, u"Do Not Use", &doNotUse, &size, &type)) doNotUse = 0;
+        ReadDwordValue(registry, key, u"Do Not Use", &doNotUse);
         registry.CloseKey(key);
     }
     if (doNotUse != 0) return false;  // uninstalled: until the setup runs again

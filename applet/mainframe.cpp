@@ -1,4 +1,5 @@
-// CMainFrame: construction, window creation, shutdown and the routing of timers and commands.
+// CMainFrame: construction, window creation (the autostart value with it), shutdown and the routing
+// of timers and commands.
 #include "mainframe.h"
 
 #include "win32/resource.h"
@@ -6,13 +7,14 @@
 const char16_t kAppletKey[] = u"SOFTWARE\\Orvane\\TV Card Remote Control Applet\\1.0";
 const char16_t kTunerKey[] =
     u"SYSTEM\\CurrentControlSet\\Control\\WDM Video Capture Driver\\WDM TV Tuner\\Tunvex";
+const char16_t kRunKey[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char16_t kDeviceMonitor[] = u"TV Card Remote Control Device Monitor";
 
 namespace {
 
 constexpr char16_t kUsEnglishLayout[] = u"00000409";
 constexpr std::uint32_t kKlfActivate = 1;
-// No icon with this id is ever added; it is removed with the applet's own on every way out.
-constexpr std::uint32_t kSecondTrayIcon = 129;
+constexpr std::uint32_t kModulePathUnits = 260;
 
 }  // namespace
 
@@ -35,17 +37,24 @@ std::int32_t CMainFrame::OnCreate() {
 
 void CMainFrame::OnClose() {
     ports_.windows.KillTimer(kPresenceTimer);
-    ports_.windows.KillTimer(kPollTimer);
-    ports_.windows.KillTimer(kSuppressTimer);
-    if (device_) {
-        ports_.devices.CloseDevice(device_);
-        device_ = 0;
-    }
-    RemoveTrayIcon(IDR_MAINFRAME);
-    RemoveTrayIcon(kSecondTrayIcon);
+    CloseDevice();
     // Before the window goes: the registration names it.
     if (notifications_ == Notifications::Registered) ports_.console.UnregisterNotification();
     notifications_ = Notifications::Off;
+}
+
+void CMainFrame::WriteAutostart() {
+    std::u16string path = ports_.processes.ModuleFileName(kModulePathUnits);
+    if (path.empty()) return;
+    // Unquoted, "C:\Program Files\x\Ravlet.exe" would let C:\Program.exe run at every logon.
+    if (path.find(u' ') != std::u16string::npos) path = u"\"" + path + u"\"";
+
+    Registry& registry = ports_.registry;
+    const Handle key = registry.OpenKey(RegRoot::LocalMachine, kRunKey, win::kKeyAllAccess);
+    if (!key) return;  // not writable without administrator rights: the creation goes on
+    registry.SetValue(key, kDeviceMonitor, win::kRegSz, path.c_str(),
+                      static_cast<std::uint32_t>((path.size() + 1) * sizeof(char16_t)));
+    registry.CloseKey(key);
 }
 
 bool CMainFrame::OwnsTimer(std::uint32_t id) const {

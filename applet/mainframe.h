@@ -17,11 +17,25 @@ constexpr std::uint32_t kSuppressMs = 350;
 
 // Message that the notification icon sends to the main window.
 constexpr std::uint32_t kTrayCallbackMessage = 0x464;  // WM_USER + 100
+// No icon with this id is ever added; it is removed with the applet's own (IDR_MAINFRAME) on every
+// way out, and its clicks open the menu like the applet's own.
+constexpr std::uint32_t kSecondTrayIcon = 129;
 
 // HKEY_CURRENT_USER key of the applet: its own values and the key profiles below it.
 extern const char16_t kAppletKey[];
 // HKEY_LOCAL_MACHINE key of the card's tuner driver.
 extern const char16_t kTunerKey[];
+// HKEY_LOCAL_MACHINE key of the programs started at logon, where the applet writes itself.
+extern const char16_t kRunKey[];
+// The device monitor's window title, and the name of the applet's autostart value.
+extern const char16_t kDeviceMonitor[];
+
+// The card's chips, by the "DeviceID" of the tuner driver key (their PCI device ids).
+constexpr std::uint32_t kSaa7130 = 0x7130;
+constexpr std::uint32_t kSaa7131 = 0x7131;
+constexpr std::uint32_t kSaa7133 = 0x7133;
+constexpr std::uint32_t kSaa7134 = 0x7134;
+constexpr std::uint32_t kSaa7135 = 0x7135;
 
 // Board masks of the GPIO requests.
 struct BoardMasks {
@@ -50,6 +64,10 @@ constexpr std::size_t kFieldUnits = 260;
 // larger than the field, or fills the field with no terminator; *type gets the stored type.
 bool ReadStringField(Registry& registry, Handle key, const std::u16string& name,
                      std::u16string* text, std::uint32_t* type = nullptr);
+
+// Reads a value of at most four bytes as a little-endian number, a shorter one zero-extended,
+// whatever its stored type. False, *value untouched, when the value is missing or larger.
+bool ReadDwordValue(Registry& registry, Handle key, const std::u16string& name, std::uint32_t* value);
 
 class CMainFrame {
 public:
@@ -107,6 +125,8 @@ public:
 
 private:
     bool InterfaceStep(std::uint32_t index, std::u16string* path);
+    // Stops the poll, closes the device if open and removes the icons: when the card goes, and
+    // at shutdown.
     void CloseDevice();
     void PollOnce();
     // Asks for session notifications until the system has taken the request, then asks once

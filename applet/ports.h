@@ -17,13 +17,10 @@ constexpr std::uint32_t kKeyAllAccess = 0xF003F;
 constexpr std::uint32_t kRegSz = 1;
 constexpr std::uint32_t kRegDword = 4;
 // Messages
-constexpr std::uint32_t kWmNull = 0x0000;
 constexpr std::uint32_t kWmClose = 0x0010;
 constexpr std::uint32_t kWmKeyDown = 0x0100;
-constexpr std::uint32_t kWmCommand = 0x0111;
 constexpr std::uint32_t kWmLButtonDown = 0x0201;
 constexpr std::uint32_t kWmRButtonDown = 0x0204;
-constexpr std::uint32_t kBmSetCheck = 0x00F1;
 // Dialog results
 constexpr std::int32_t kIdOk = 1;
 constexpr std::int32_t kIdCancel = 2;
@@ -104,9 +101,13 @@ struct Windows {
                              std::intptr_t lParam, std::uint32_t flags, std::uint32_t timeoutMs) = 0;
 };
 
-// The notification-area icon record as the applet fills it (NOTIFYICONDATAW, 936-byte layout).
+// The size the applet gives the shell's icon record: NOTIFYICONDATAW of 32-bit Windows up to the
+// GUID, with the 128-unit tooltip and no balloon icon.
+constexpr std::uint32_t kTrayRecordSize = 936;
+
+// The notification-area icon record as the applet fills it.
 struct TrayIcon {
-    std::uint32_t cbSize = 936;
+    std::uint32_t cbSize = kTrayRecordSize;
     std::uint32_t id = 0;
     std::uint32_t flags = 0;             // NIF_MESSAGE | NIF_ICON | NIF_TIP = 7 when adding
     std::uint32_t callbackMessage = 0;   // 0x464
@@ -123,7 +124,7 @@ struct MenuItemState {
 struct Shell {
     virtual ~Shell() = default;
     virtual bool AddIcon(const TrayIcon& icon) = 0;      // NIM_ADD
-    virtual bool DeleteIcon(std::uint32_t id) = 0;        // NIM_DELETE, cbSize 936, main window
+    virtual bool DeleteIcon(std::uint32_t id) = 0;        // NIM_DELETE, kTrayRecordSize, main window
     // Loads menu resource `menuResource`, takes popup 0, applies the states by command id, brings
     // the main window to the foreground, tracks the popup at the cursor (TPM_LEFTALIGN |
     // TPM_RIGHTBUTTON, owner the main window), posts WM_NULL, destroys the menu. The chosen item

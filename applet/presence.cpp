@@ -42,19 +42,9 @@ std::u16string UpperAscii(std::u16string text) {
 
 // The device path buffer holds 260 units with its terminator; a longer path is not cut short.
 constexpr std::size_t kPathUnits = 260;
-constexpr std::uint32_t kSecondTrayIcon = 129;
 
 constexpr std::uint32_t kReceiverReady = 0x4000;  // wiring word: the receiver is fitted
 constexpr std::uint32_t kOldBoardNoReceiver = 0x20;
-
-bool ReadDword(Registry& registry, Handle key, const char16_t* name, std::uint32_t* out) {
-    std::uint32_t value = 0;
-    std::uint32_t size = sizeof value;
-    std::uint32_t type = 0;
-    if (!registry.QueryValue(key, name, &value, &size, &type)) return false;
-    *out = value;
-    return true;
-}
 
 }  // namespace
 
@@ -64,12 +54,12 @@ bool CMainFrame::ReadTunerKey() {
     if (!key) return true;  // no key: look for the device regardless
 
     std::uint32_t value = 0;
-    if (ReadDword(registry, key, u"DeviceID", &value)) deviceId_ = value;
-    ReadDword(registry, key, u"SubvendorID", &value);
-    ReadDword(registry, key, u"SubsystemID", &value);
-    if (ReadDword(registry, key, u"IsOldBoard", &value)) isOldBoard_ = value;
+    if (ReadDwordValue(registry, key, u"DeviceID", &value)) deviceId_ = value;
+    ReadDwordValue(registry, key, u"SubvendorID", &value);
+    ReadDwordValue(registry, key, u"SubsystemID", &value);
+    if (ReadDwordValue(registry, key, u"IsOldBoard", &value)) isOldBoard_ = value;
     std::uint32_t wiring = 0;
-    ReadDword(registry, key, u"GPIO", &wiring);
+    ReadDwordValue(registry, key, u"GPIO", &wiring);
     registry.CloseKey(key);
 
     if (!(wiring & kReceiverReady)) return false;
@@ -94,13 +84,14 @@ bool CMainFrame::InterfaceStep(std::uint32_t index, std::u16string* path) {
 }
 
 void CMainFrame::CloseDevice() {
+    // The poll stops before its device goes.
+    ports_.windows.KillTimer(kPollTimer);
+    ports_.windows.KillTimer(kSuppressTimer);
+    suppressed_ = 0;
     if (device_) {
         ports_.devices.CloseDevice(device_);
         device_ = 0;
     }
-    ports_.windows.KillTimer(kPollTimer);
-    ports_.windows.KillTimer(kSuppressTimer);
-    suppressed_ = 0;
     RemoveTrayIcon(IDR_MAINFRAME);
     RemoveTrayIcon(kSecondTrayIcon);
 }

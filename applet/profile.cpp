@@ -1,25 +1,9 @@
-// The key profile: which TV application is the target and which virtual key each remote key sends.
-#include "mainframe.h"
+// The key profile: which TV application is the target and which virtual key each remote key sends;
+// and the Configure command, where the user chooses it by the remote's type.
+#include <vector>
 
-bool ReadStringField(Registry& registry, Handle key, const std::u16string& name,
-                     std::u16string* text, std::uint32_t* type) {
-    unsigned char bytes[kFieldUnits * 2] = {};
-    std::uint32_t size = sizeof bytes;
-    std::uint32_t storedType = 0;
-    if (!registry.QueryValue(key, name, bytes, &size, &storedType)) return false;
-    std::u16string value;
-    for (std::size_t i = 0; i < kFieldUnits; ++i) {
-        const char16_t unit = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-        if (unit == 0) {
-            *text = value;
-            if (type) *type = storedType;
-            return true;
-        }
-        value.push_back(unit);
-    }
-    // The value fills the whole field with no terminator: there is no string to take.
-    return false;
-}
+#include "dialogs.h"
+#include "mainframe.h"
 
 namespace {
 
@@ -75,16 +59,34 @@ void CMainFrame::LoadKeyProfile(const std::u16string* name) {
 
     for (std::uint32_t& entry : profile_.keys) entry = 0;
     for (int code = 0; code < 128; ++code) {
-        unsigned char bytes[4] = {};
-        std::uint32_t size = sizeof bytes;
-        std::uint32_t type = 0;
-        if (registry.QueryValue(key, KeyValueName(code), bytes, &size, &type)) {
-            profile_.keys[code] = static_cast<std::uint32_t>(bytes[0]) |
-                                  static_cast<std::uint32_t>(bytes[1]) << 8 |
-                                  static_cast<std::uint32_t>(bytes[2]) << 16 |
-                                  static_cast<std::uint32_t>(bytes[3]) << 24;
-        }
+        ReadDwordValue(registry, key, KeyValueName(code), &profile_.keys[code]);
     }
 
+    registry.CloseKey(key);
+}
+
+void CMainFrame::OnConfigure() {
+    Registry& registry = ports_.registry;
+    const Handle key = registry.OpenKey(RegRoot::CurrentUser, kAppletKey, win::kKeyAllAccess);
+    if (!key) return;
+
+    std::u16string current;
+    std::uint32_t type = win::kRegSz;
+    ReadStringField(registry, key, u"Profile", &current, &type);
+
+    CRemote dialog(registry, isOldBoard_, deviceId_);
+    dialog.m_nRemoteType = RemoteTypeFromProfile(current);
+    if (ports_.dialogs.RunRemote(dialog) == win::kIdOk) {
+        const std::u16string chosen = ProfileFromRemoteType(dialog.m_nRemoteType);
+        std::vector<unsigned char> bytes;
+        for (char16_t unit : chosen) {
+            bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
+            bytes.push_back(static_cast<unsigned char>(unit >> 8));
+        }
+        bytes.insert(bytes.end(), 2, 0);  // the terminator
+        // The running applet follows the choice even when it cannot be stored.
+        registry.SetValue(key, u"Profile", type, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+        LoadKeyProfile(&chosen);
+    }
     registry.CloseKey(key);
 }

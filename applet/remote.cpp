@@ -1,6 +1,4 @@
-// "Choose Remote Controller": the remote type chosen by the user, stored in "Profile".
-#include <vector>
-
+// "Choose Remote Controller": the remote types, their profile names, and the dialog's rules.
 #include "dialogs.h"
 #include "mainframe.h"
 #include "win32/resource.h"
@@ -16,7 +14,7 @@ const char16_t kDigitalTvKey[] = u"SOFTWARE\\Orvane\\Nuvex\\1.0";
 
 bool ChipWith51KeyRemote(std::uint32_t deviceId) {
     switch (deviceId) {
-        case 0x7130: case 0x7131: case 0x7133: case 0x7134: case 0x7135: return true;
+        case kSaa7130: case kSaa7131: case kSaa7133: case kSaa7134: case kSaa7135: return true;
         default: return false;
     }
 }
@@ -53,14 +51,7 @@ bool CRemote::OnInitDialog(DialogControls& controls) {
     // The maker's digital-TV application can offer the 51-key remote on any board.
     std::uint32_t enabled51 = 0;
     if (Handle key = registry_.OpenKey(RegRoot::CurrentUser, kDigitalTvKey, win::kKeyRead)) {
-        unsigned char bytes[4] = {};
-        std::uint32_t size = sizeof bytes;
-        std::uint32_t type = 0;
-        if (registry_.QueryValue(key, u"Enable 51Key Remote Control", bytes, &size, &type)) {
-            enabled51 = static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-                        static_cast<std::uint32_t>(bytes[2]) << 16 |
-                        static_cast<std::uint32_t>(bytes[3]) << 24;
-        }
+        ReadDwordValue(registry_, key, u"Enable 51Key Remote Control", &enabled51);
         registry_.CloseKey(key);
     }
     controls.Enable(IDC_REMOTE51, enabled51 != 0 || (isOldBoard_ == 0 && ChipWith51KeyRemote(deviceId_)));
@@ -75,30 +66,4 @@ void CRemote::OnRadio(std::uint32_t id) {
         case IDC_REMOTE28: m_nRemoteType = kType28; break;
         default: break;
     }
-}
-
-void CMainFrame::OnConfigure() {
-    Registry& registry = ports_.registry;
-    const Handle key = registry.OpenKey(RegRoot::CurrentUser, kAppletKey, win::kKeyAllAccess);
-    if (!key) return;
-
-    std::u16string current;
-    std::uint32_t type = win::kRegSz;
-    ReadStringField(registry, key, u"Profile", &current, &type);
-
-    CRemote dialog(registry, isOldBoard_, deviceId_);
-    dialog.m_nRemoteType = RemoteTypeFromProfile(current);
-    if (ports_.dialogs.RunRemote(dialog) == win::kIdOk) {
-        const std::u16string chosen = ProfileFromRemoteType(dialog.m_nRemoteType);
-        std::vector<unsigned char> bytes;
-        for (char16_t unit : chosen) {
-            bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
-            bytes.push_back(static_cast<unsigned char>(unit >> 8));
-        }
-        bytes.insert(bytes.end(), 2, 0);  // the terminator
-        // The running applet follows the choice even when it cannot be stored.
-        registry.SetValue(key, u"Profile", type, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-        LoadKeyProfile(&chosen);
-    }
-    registry.CloseKey(key);
 }

@@ -4,17 +4,16 @@
 
 namespace {
 
-constexpr std::uint32_t kTrayRecordSize = 936;          // NOTIFYICONDATAW with a 128-unit tip
-constexpr std::uint32_t kTrayFlags = 7;                 // NIF_MESSAGE | NIF_ICON | NIF_TIP
-constexpr std::size_t kTipUnits = 80;                   // copy limit, terminator included
+constexpr std::uint32_t kTrayFlags = 7;  // NIF_MESSAGE | NIF_ICON | NIF_TIP
+constexpr std::size_t kTipUnits = 80;    // copy limit, terminator included
 
 std::u16string TooltipFor(std::uint32_t deviceId) {
     switch (deviceId) {
-        case 0x7130: return u"SAA7130 TV Card Remote Control Receiver";
-        case 0x7131: return u"SAA7131 TV Card Remote Control Receiver";
-        case 0x7133: return u"SAA7133 TV Card Remote Control Receiver";
-        case 0x7134: return u"SAA7134 TV Card Remote Control Receiver";
-        case 0x7135: return u"SAA7135 TV Card Remote Control Receiver";
+        case kSaa7130: return u"SAA7130 TV Card Remote Control Receiver";
+        case kSaa7131: return u"SAA7131 TV Card Remote Control Receiver";
+        case kSaa7133: return u"SAA7133 TV Card Remote Control Receiver";
+        case kSaa7134: return u"SAA7134 TV Card Remote Control Receiver";
+        case kSaa7135: return u"SAA7135 TV Card Remote Control Receiver";
         default: return u"SAA713x TV Card Remote Control Receiver";
     }
 }
@@ -37,7 +36,7 @@ void CMainFrame::RemoveTrayIcon(std::uint32_t id) { ports_.shell.DeleteIcon(id);
 
 std::intptr_t CMainFrame::OnTrayNotify(std::uintptr_t wParam, std::intptr_t lParam) {
     const bool press = lParam == win::kWmLButtonDown || lParam == win::kWmRButtonDown;
-    const bool ours = wParam == IDR_MAINFRAME || wParam == 129;
+    const bool ours = wParam == IDR_MAINFRAME || wParam == kSecondTrayIcon;
     if (!press || !ours) return 0;
 
     // Enabled or greyed by the receiver-enabled flag only.

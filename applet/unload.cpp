@@ -1,30 +1,7 @@
-// The autostart value, and the unload dialog that removes it.
+// "Unload Remote Control Receiver": this time only, or for good (the autostart value removed).
 #include "dialogs.h"
 #include "mainframe.h"
 #include "win32/resource.h"
-
-namespace {
-
-const char16_t kRunKey[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-// The device monitor's window title, and the name of our autostart value.
-const char16_t kDeviceMonitor[] = u"TV Card Remote Control Device Monitor";
-constexpr std::uint32_t kModulePathUnits = 260;
-
-}  // namespace
-
-void CMainFrame::WriteAutostart() {
-    std::u16string path = ports_.processes.ModuleFileName(kModulePathUnits);
-    if (path.empty()) return;
-    // Unquoted, "C:\Program Files\x\Ravlet.exe" would let C:\Program.exe run at every logon.
-    if (path.find(u' ') != std::u16string::npos) path = u"\"" + path + u"\"";
-
-    Registry& registry = ports_.registry;
-    const Handle key = registry.OpenKey(RegRoot::LocalMachine, kRunKey, win::kKeyAllAccess);
-    if (!key) return;  // not writable without administrator rights: the creation goes on
-    registry.SetValue(key, kDeviceMonitor, win::kRegSz, path.c_str(),
-                      static_cast<std::uint32_t>((path.size() + 1) * sizeof(char16_t)));
-    registry.CloseKey(key);
-}
 
 CUnload::CUnload(const Ports& ports) : ports_(ports) {}
 

@@ -5,9 +5,7 @@
 
 #include <cstddef>
 
-static_assert(WM_NULL == win::kWmNull && WM_CLOSE == win::kWmClose && WM_KEYDOWN == win::kWmKeyDown &&
-                  WM_COMMAND == win::kWmCommand && BM_SETCHECK == win::kBmSetCheck,
-              "message numbers");
+static_assert(WM_CLOSE == win::kWmClose && WM_KEYDOWN == win::kWmKeyDown, "message numbers");
 static_assert(WM_LBUTTONDOWN == win::kWmLButtonDown && WM_RBUTTONDOWN == win::kWmRButtonDown, "mouse");
 static_assert(SMTO_ABORTIFHUNG == win::kSmtoAbortIfHung && WAIT_TIMEOUT == win::kWaitTimeout, "flags");
 
@@ -15,13 +13,12 @@ static_assert(SMTO_ABORTIFHUNG == win::kSmtoAbortIfHung && WAIT_TIMEOUT == win::
 // the GUID, with the 128-unit tooltip and no balloon icon. A 64-bit build (the tests on machines
 // without 32-bit support) passes the same layout at its own size.
 namespace {
-constexpr std::uint32_t kTrayLayoutSize = 936;
 #ifndef _WIN64
-static_assert(NOTIFYICONDATAW_V2_SIZE == kTrayLayoutSize, "the 936-byte tray record");
+static_assert(NOTIFYICONDATAW_V2_SIZE == kTrayRecordSize, "the 936-byte tray record");
 // The XP headers' record: the layout plus the item GUID (no balloon icon, which came with Vista).
-static_assert(sizeof(NOTIFYICONDATAW) == kTrayLayoutSize + sizeof(GUID), "the full 32-bit tray record");
+static_assert(sizeof(NOTIFYICONDATAW) == kTrayRecordSize + sizeof(GUID), "the full 32-bit tray record");
 #endif
-DWORD RecordSize(std::uint32_t size) { return size == kTrayLayoutSize ? NOTIFYICONDATAW_V2_SIZE : size; }
+DWORD RecordSize(std::uint32_t size) { return size == kTrayRecordSize ? NOTIFYICONDATAW_V2_SIZE : size; }
 }  // namespace
 static_assert((NIF_MESSAGE | NIF_ICON | NIF_TIP) == 7, "tray flags");
 static_assert((MF_GRAYED | MF_DISABLED) == 3 && MF_ENABLED == 0, "menu item states");
@@ -75,7 +72,7 @@ bool Win32Shell::AddIcon(const TrayIcon& icon) {
 
 bool Win32Shell::DeleteIcon(std::uint32_t id) {
     NOTIFYICONDATAW data{};
-    data.cbSize = RecordSize(kTrayLayoutSize);
+    data.cbSize = RecordSize(kTrayRecordSize);
     data.hWnd = windows_.main();
     data.uID = id;
     return Shell_NotifyIconW(NIM_DELETE, &data) != FALSE;

@@ -424,7 +424,7 @@ TEST_F(CardTest, ATrayClickWhileAKeyWaitsOnASlowTvGivesOneKey) {
     const unsigned int taken = card_->State().keysTaken;
     ASSERT_TRUE(card_->Press(kDigit5.key));
     ASSERT_TRUE(WaitTvKeys(1));
-    ASSERT_TRUE(SendNotifyMessageW(window, WM_USER + 100, 128, WM_LBUTTONDOWN));
+    ASSERT_TRUE(SendNotifyMessageW(window, e2e::kTrayCallbackMessage, e2e::kTrayIconId, WM_LBUTTONDOWN));
     ASSERT_TRUE(e2e::WaitFor([&] { return MenuOf(applet_->id()) != nullptr; }, kUiLimitMs));
     // The menu is open inside the key's delivery: the key is not acknowledged yet, no poll reads it
     // again while the menu is open, and the TV application, done with the first, gets no second.
@@ -530,7 +530,7 @@ TEST_F(CardTest, AHungOrCrashedTvDoesNotStopThePollingAndKeysReachItOnceItIsBack
         ASSERT_TRUE(PressAndSettle(kDigit9.key));
         EXPECT_EQ(TvKeys().size(), before + 1) << "the TV application saw one key";
         // The tray menu still opens.
-        PostMessageW(window, WM_USER + 100, 128, WM_LBUTTONDOWN);
+        PostMessageW(window, e2e::kTrayCallbackMessage, e2e::kTrayIconId, WM_LBUTTONDOWN);
         EXPECT_TRUE(e2e::WaitFor([&] { return MenuOf(applet_->id()) != nullptr; }, kUiLimitMs));
         PressKey(VK_ESCAPE);
         EXPECT_TRUE(e2e::WaitFor([&] { return MenuOf(applet_->id()) == nullptr; }, kUiLimitMs));
@@ -681,7 +681,7 @@ TEST_F(CardTest, SoakKeysRemovalsStaleHandlesAndTheMenuLeakNothing) {
         ++stales;
     };
     auto menu = [&] {
-        PostMessageW(window, WM_USER + 100, 128, WM_RBUTTONDOWN);
+        PostMessageW(window, e2e::kTrayCallbackMessage, e2e::kTrayIconId, WM_RBUTTONDOWN);
         ASSERT_TRUE(e2e::WaitFor([&] { return MenuOf(applet_->id()) != nullptr; }, kUiLimitMs));
         PressKey(VK_ESCAPE);
         // Wine hides the menu's window first and destroys it a moment later: wait until it is gone.

@@ -18,7 +18,6 @@ constexpr DWORD kUiLimitMs = 20000;
 // The presence check runs every 2000 ms; three periods show what it does, or does not do.
 constexpr DWORD kThreePresencePeriodsMs = 6500;
 
-constexpr UINT kTrayCallback = WM_USER + 100;
 constexpr WORD kEnable = 1080, kDisable = 1001, kConfigure = 1002, kUnload = 57665;
 constexpr int kRadio51 = 1003, kRadio32 = 1004, kRadio30 = 1005, kRadio28 = 1006;
 constexpr int kUnloadOnce = 1007, kUninstall = 1008;
@@ -417,7 +416,7 @@ TEST_F(RavletTest, WithoutACardNoTrayIconIsAdded) {
     NOTIFYICONDATAW icon{};
     icon.cbSize = sizeof icon;
     icon.hWnd = window;
-    icon.uID = 128;
+    icon.uID = e2e::kTrayIconId;
     EXPECT_FALSE(e2e::WaitFor([&] { return Shell_NotifyIconW(NIM_DELETE, &icon) != FALSE; }, kThreePresencePeriodsMs));
 }
 
@@ -431,9 +430,9 @@ TEST_F(RavletTest, TrayCallbackOpensTheMenuGreyedByTheReceiverFlag) {
     ASSERT_NE(nullptr, window);
 
     // A button release or a mouse move opens nothing; a press does.
-    PostMessageW(window, kTrayCallback, 128, WM_LBUTTONUP);
-    PostMessageW(window, kTrayCallback, 128, WM_MOUSEMOVE);
-    PostMessageW(window, kTrayCallback, 128, WM_RBUTTONDOWN);
+    PostMessageW(window, e2e::kTrayCallbackMessage, e2e::kTrayIconId, WM_LBUTTONUP);
+    PostMessageW(window, e2e::kTrayCallbackMessage, e2e::kTrayIconId, WM_MOUSEMOVE);
+    PostMessageW(window, e2e::kTrayCallbackMessage, e2e::kTrayIconId, WM_RBUTTONDOWN);
     HWND menu = nullptr;
     ASSERT_TRUE(e2e::WaitFor([&] { return (menu = MenuOf(p->id())) != nullptr; }, kUiLimitMs));
     // Photographed once drawn: "&Configure..." is enabled in every state.
@@ -454,7 +453,7 @@ TEST_F(RavletTest, TrayCallbackOpensTheMenuGreyedByTheReceiverFlag) {
     ASSERT_TRUE(e2e::WaitFor([&] { return MenuOf(p->id()) == nullptr; }, kUiLimitMs));
 
     // The next press shows the other item greyed.
-    PostMessageW(window, kTrayCallback, 128, WM_LBUTTONDOWN);
+    PostMessageW(window, e2e::kTrayCallbackMessage, e2e::kTrayIconId, WM_LBUTTONDOWN);
     ASSERT_TRUE(e2e::WaitFor([&] { return (menu = MenuOf(p->id())) != nullptr; }, kUiLimitMs));
     EXPECT_TRUE(e2e::WaitFor([&] {
         dark = DarkPixelsPerItem(menu);

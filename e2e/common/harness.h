@@ -16,6 +16,10 @@
 
 namespace e2e {
 
+// The applet's notification icon and the message it sends to the main window on a click.
+constexpr UINT kTrayIconId = 128;
+constexpr UINT kTrayCallbackMessage = WM_USER + 100;
+
 // Owns a started process.
 class Process {
 public:
