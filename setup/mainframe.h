@@ -129,6 +129,8 @@ private:
     // The per-account step, the autostart value and the applet, with the desktop user's rights;
     // false when they cannot be had, and the applet is not started then.
     bool StartAppletAsDesktopUser(const std::string& commandLine);
+    // The packages that end the sequence (redistributables.cpp).
+    void InstallRedistributables();
     // restart.cpp
     void RestartPromptAndEnd();
 

@@ -179,41 +179,7 @@ void CMainFrame::RunWorker() {
     }
     CloseSlot(c.processA);
 
-    const bool belowSix = BelowSix();
-    if (belowSix) {
-        ResetSlot(c.startupA, c.processA);
-        if (!StartMediaFirst("WMF\\wmfdist11.exe", " /norestart", "WMF"))
-            StartMediaFirst("MP10\\mp10setup.exe", "", "MP10");
-        WaitAndClose(c.processA);
-        ResetSlot(c.startupA, c.processA);
-    }
-
-    c.startupA.flags |= win::kStartfUsePosition;
-    c.startupA.x = (w.Metric(win::kSmCxScreen) - 503) / 2;
-    c.startupA.y = (w.Metric(win::kSmCyScreen) - 393) / 2;
-    w.BringToTop(m_hWnd);
-    StartMediaFirst("MP10\\windowsmedia10-kb905592-x86-intl.exe", "", "MP10");
-    WaitAndClose(c.processA);
-    ResetSlot(c.startupA, c.processA);
-
-    StartMediaFirst("Extra\\Setup.exe", "", "Extra");
-    WaitAndClose(c.processA);
-
-    if (belowSix) {
-        StartMediaFirst("MPEG4\\wmpcdcs8.exe", "", "MPEG4");
-        WaitAndClose(c.processA);
-        ResetSlot(c.startupA, c.processA);
-    }
-
-    w.BringToTop(m_hWnd);
-
-    if (belowSix) {
-        c.startupA.flags |= win::kStartfUsePosition;
-        c.startupA.x = (w.Metric(win::kSmCxScreen) - 504) / 2;
-        c.startupA.y = (w.Metric(win::kSmCyScreen) - 388) / 2;
-        StartMediaFirst("DirectX\\dxsetup.exe", "", "DirectX");
-        WaitAndClose(c.processA);
-    }
+    InstallRedistributables();
 
     WaitAndClose(c.processB);
     RestartPromptAndEnd();
