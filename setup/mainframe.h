@@ -1,5 +1,6 @@
 // The setup window's logic: its message handlers, the install context shared by the GUI thread
 // and the worker thread, the installation sequence, the installer watch and the restart prompt.
+// The definitions sit in one file per concern, named beside each group below.
 #pragma once
 
 #include <atomic>
@@ -87,6 +88,7 @@ public:
     void WatchTick();
 
 private:
+    // The process slots (slots.cpp).
     void ResetSlot(StartupRecord& startup, ProcessRecord& process);
     bool StartIn(StartupRecord& startup, ProcessRecord& process, const std::string& commandLine,
                  const std::string& folder);
@@ -96,6 +98,7 @@ private:
                          const char* relFolder = nullptr);
     void WaitAndClose(ProcessRecord& process);
     void CloseSlot(ProcessRecord& process);
+    // Program files and the old ones they replace (programfiles.cpp).
     bool CopyFromMedia(const std::string& source, const std::string& fallback,
                        const std::string& destination);
     // True when the file stays because a running program holds it.
@@ -104,14 +107,17 @@ private:
     // restart instead.
     void InstallProgram(const std::string& source, const std::string& fallback,
                         const std::string& destination, bool held);
+    // Closing running programs (closing.cpp).
     // WM_CLOSE, with an answer awaited for at most kCloseAnswerLimitMs.
     void SendClose(Hwnd window);
     void CloseByTitle(const char* className, const char* title);
     // WM_CLOSE, then a wait of up to kProgramEndLimitMs for the window's program to end.
     void CloseAndWait(Hwnd window);
     void CloseByTitleAndWait(const char* className, const char* title);
+    // The sequence's conditions (sequence.cpp).
     bool LumoraLine() const;
     bool BelowSix() const;
+    // The capture software in the registry (cardregistry.cpp).
     bool IntercastConflict();
     // Returns the profile bit.
     bool ReceiverProfile();
@@ -123,6 +129,9 @@ private:
     // The per-account step, the autostart value and the applet, with the desktop user's rights;
     // false when they cannot be had, and the applet is not started then.
     bool StartAppletAsDesktopUser(const std::string& commandLine);
+    // The packages that end the sequence (redistributables.cpp).
+    void InstallRedistributables();
+    // restart.cpp
     void RestartPromptAndEnd();
 
     Ports& m_ports;

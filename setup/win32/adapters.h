@@ -1,5 +1,5 @@
 // Win32 implementations of the launcher's ports: each call is the ANSI function named in ports.h,
-// with the parameters passed through unchanged.
+// with the parameters passed through unchanged. Each adapter has a file named for its port.
 #pragma once
 #include <windows.h>
 
@@ -112,7 +112,8 @@ public:
     void CloseToken(Handle token) override;
 };
 
-// The application's start-up calls and the setup window itself (class, painting, message routing).
+// The application's start-up calls, and the setup window (its class, painting and message routing
+// are in frame.cpp).
 class HostAdapter : public AppHost {
 public:
     explicit HostAdapter(HINSTANCE instance);
