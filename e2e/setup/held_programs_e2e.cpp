@@ -16,12 +16,6 @@ using namespace launcher_run;
 
 namespace {
 
-std::wstring Backslashed(std::wstring p) {
-    for (auto& c : p)
-        if (c == L'/') c = L'\\';
-    return p;
-}
-
 const std::wstring kMedia = Backslashed(e2e::Widen(SETUP_E2E_MEDIA));
 const std::wstring kLog = kMedia + L"\\standin.log";
 const std::wstring kNewMonitor = kMedia + L"\\Tessly\\Utility\\Pelkwatch.ex_";

@@ -25,6 +25,13 @@ constexpr wchar_t kTunerKey[] =
     L"SYSTEM\\CurrentControlSet\\Control\\WDM Video Capture Driver\\WDM TV Tuner\\Tunvex";
 constexpr wchar_t kTssKey[] = L"SOFTWARE\\Orvane\\TV Card Setup\\TSS";  // what the media's TSS.dat writes
 
+// A path given with forward slashes (the build's media path) in Windows' own form.
+inline std::wstring Backslashed(std::wstring p) {
+    for (auto& c : p)
+        if (c == L'/') c = L'\\';
+    return p;
+}
+
 // One line of the stand-ins' log: <unix ms> <event> <pid> <name> <cwd> <command line> <extra>.
 struct LogEntry {
     long long ms = 0;

@@ -17,12 +17,6 @@ using namespace launcher_run;
 
 namespace {
 
-std::wstring Backslashed(std::wstring p) {
-    for (auto& c : p)
-        if (c == L'/') c = L'\\';
-    return p;
-}
-
 // A media root with a blank in it, as when the media was copied to a folder like "TV Card".
 const std::wstring kMedia = Backslashed(e2e::Widen(SETUP_E2E_MEDIA));
 const std::wstring kLauncher = kMedia + L"\\Setup\\setup.exe";

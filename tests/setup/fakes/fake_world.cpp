@@ -209,6 +209,14 @@ void World::CloseKey(Handle key) {
 
 // ---- Processes ---------------------------------------------------------------------------------
 
+void World::Started(const std::string& commandLine, std::uint32_t processId, ProcessRecord* process) {
+    const std::string name = ProgramName(commandLine);
+    process->process = NewHandle("process", "P " + name);
+    process->thread = NewHandle("thread", "T " + name);
+    process->processId = processId;
+    process->threadId = processId + 1;
+}
+
 bool World::Start(const std::string& commandLine, bool inheritHandles, std::uint32_t creationFlags,
                   const std::string& workingDir, const StartupRecord& startup,
                   ProcessRecord* process) {
@@ -225,11 +233,7 @@ bool World::Start(const std::string& commandLine, bool inheritHandles, std::uint
         return false;
     }
     Log(line);
-    const std::string name = ProgramName(commandLine);
-    process->process = NewHandle("process", "P " + name);
-    process->thread = NewHandle("thread", "T " + name);
-    process->processId = 10;
-    process->threadId = 11;
+    Started(commandLine, 10, process);
     return true;
 }
 
@@ -545,11 +549,7 @@ bool World::StartWithToken(Handle token, std::uint32_t logonFlags, const std::st
         return false;
     }
     Log(line);
-    const std::string name = ProgramName(commandLine);
-    process->process = NewHandle("process", "P " + name);
-    process->thread = NewHandle("thread", "T " + name);
-    process->processId = 12;
-    process->threadId = 13;
+    Started(commandLine, 12, process);
     return true;
 }
 

@@ -224,6 +224,8 @@ private:
         std::string path;  // key: "HKLM\path"; mutex: its name; opened process: its id
     };
     Handle NewHandle(const std::string& kind, const std::string& name, const std::string& path = "");
+    // The handles and ids of a process that a start gave: the thread id follows the process id.
+    void Started(const std::string& commandLine, std::uint32_t processId, ProcessRecord* process);
     const Object* Live(Handle h, const char* what);
     bool Refused(RegRoot root, std::uint32_t access) const;
     std::string WindowName(Hwnd w) const;
