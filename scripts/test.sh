@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every test: the native unit tests, a short fuzzing run (FUZZ_SECONDS per target, default 20),
+# Runs every test: the native unit tests, a short fuzzing run (FUZZ_SECONDS per target, default 12),
 # the checks of the shipped 32-bit programs (their images, that Windows XP loads them, that a second
 # build gives the same bytes), and the end-to-end tests of the real programs under Wine (headless,
 # in a private prefix).
@@ -14,8 +14,8 @@ cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/native -j2 >build/native-build.log 2>&1 || { cat build/native-build.log; exit 1; }
 (cd build/native && ctest -j2 --output-on-failure --timeout 120)
 
-echo "== fuzzing (libFuzzer, ASan + UBSan, ${FUZZ_SECONDS:-20} s per target)"
-bash scripts/fuzz.sh "${FUZZ_SECONDS:-20}"
+echo "== fuzzing (libFuzzer, ASan + UBSan, ${FUZZ_SECONDS:-12} s per target)"
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-12}"
 
 echo "== the shipped programs (i686)"
 bash scripts/build.sh >build/win32-build.log 2>&1 || { cat build/win32-build.log; exit 1; }
