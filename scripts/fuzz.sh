@@ -3,7 +3,7 @@
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 # Runs each target (profile, poll, picture, install, startup; all by default) for SECONDS (default
 # 20), two at a time, starting from its seed corpus in tests/fuzz/corpus/<target>/. What a run learns
-# stays in build/fuzz/work/<target>/ for the next run. A crash, a sanitizer report, a hang or a broken
+# stays in build/unit/fuzz-work/<target>/ for the next run. A crash, a sanitizer report, a hang or a broken
 # invariant fails the run; its input is copied into tests/fuzz/corpus/<target>/, where the unit
 # tests (fuzz_replay) replay it: fix the fault, then commit the input with the fix.
 set -euo pipefail
@@ -14,17 +14,15 @@ targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(profile poll picture install startup)
 bash scripts/bootstrap.sh
 
-cmake -S . -B build/fuzz -DFUZZ=ON -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/fuzz -j2 >build/fuzz-build.log 2>&1 || { cat build/fuzz-build.log; exit 1; }
+bash scripts/unit-build.sh
 
 run() {  # run TARGET: one bounded run; its summary line goes to work/TARGET/summary
-  local t=$1 work=build/fuzz/work/$1
+  local t=$1 work=build/unit/fuzz-work/$1
   mkdir -p "$work/corpus" "$work/findings"
   rm -f "$work"/findings/*
   local rc=0
   # -timeout: one input running 10 s is a hang; -rss_limit_mb: a leak or a runaway allocation.
-  build/fuzz/tests/fuzz/fuzz_"$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
+  build/unit/tests/fuzz/fuzz_"$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
     -print_final_stats=1 -artifact_prefix="$work/findings/" "$work/corpus" "tests/fuzz/corpus/$t" \
     >"$work/log" 2>&1 || rc=$?
   local runs speed
@@ -48,7 +46,7 @@ run() {  # run TARGET: one bounded run; its summary line goes to work/TARGET/sum
 status=0
 pids=()
 for t in "${targets[@]}"; do
-  [ -x "build/fuzz/tests/fuzz/fuzz_$t" ] || { echo "fuzz: no target $t" >&2; exit 2; }
+  [ -x "build/unit/tests/fuzz/fuzz_$t" ] || { echo "fuzz: no target $t" >&2; exit 2; }
   run "$t" &
   pids+=($!)
   if [ ${#pids[@]} -eq 2 ]; then
@@ -57,6 +55,6 @@ for t in "${targets[@]}"; do
   fi
 done
 for p in "${pids[@]}"; do wait "$p" || status=1; done
-for t in "${targets[@]}"; do cat "build/fuzz/work/$t/summary"; done
+for t in "${targets[@]}"; do cat "build/unit/fuzz-work/$t/summary"; done
 [ $status -eq 0 ] || echo "fuzz: findings copied into tests/fuzz/corpus/; the unit test fuzz_replay replays them" >&2
 exit $status

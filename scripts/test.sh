@@ -9,10 +9,9 @@ root=$(pwd)
 started=$(date +%s)
 bash scripts/bootstrap.sh
 
-echo "== unit tests (native, ASan + UBSan)"
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build build/native -j2 >build/native-build.log 2>&1 || { cat build/native-build.log; exit 1; }
-(cd build/native && ctest -j2 --output-on-failure --timeout 120)
+echo "== unit tests (native, clang, ASan + UBSan)"
+bash scripts/unit-build.sh
+(cd build/unit && ctest -j2 --output-on-failure --timeout 120)
 
 echo "== fuzzing (libFuzzer, ASan + UBSan, ${FUZZ_SECONDS:-12} s per target)"
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-12}"
