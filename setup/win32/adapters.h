@@ -1,7 +1,7 @@
 // Win32 implementations of the launcher's ports: each call is the ANSI function named in ports.h,
 // with the parameters passed through unchanged. Each adapter has a file named for its port.
 #pragma once
-#include <windows.h>
+#include "platform.h"
 
 #include <memory>
 
@@ -36,7 +36,7 @@ public:
     std::uint32_t WaitFor(Handle handle, std::uint32_t timeoutMs) override;
     Handle Open(std::uint32_t access, bool inheritHandle, std::uint32_t processId) override;
     std::uint32_t WaitIdle(Handle process, std::uint32_t timeoutMs) override;
-    void Close(Handle handle) override;
+    void CloseHandle(Handle handle) override;
     void Exec(const std::string& commandLine, std::int32_t show) override;
 };
 
@@ -63,8 +63,8 @@ public:
     void BringToTop(Hwnd window) override;
     std::int32_t Alert(Hwnd owner, const std::string& text, const std::string& caption,
                        std::uint32_t style) override;
-    bool StartTimer(Hwnd window, std::uint32_t id, std::uint32_t periodMs) override;
-    void StopTimer(Hwnd window, std::uint32_t id) override;
+    bool SetTimer(Hwnd window, std::uint32_t id, std::uint32_t periodMs) override;
+    void KillTimer(Hwnd window, std::uint32_t id) override;
     std::int32_t Metric(std::int32_t index) override;
 };
 
@@ -73,8 +73,8 @@ public:
     Handle NewEvent(bool manualReset, bool initialState) override;
     void SetEvent(Handle event) override;
     std::uint32_t WaitFor(Handle handle, std::uint32_t timeoutMs) override;
-    void Close(Handle handle) override;
-    void Pause(std::uint32_t ms) override;
+    void CloseHandle(Handle handle) override;
+    void Sleep(std::uint32_t ms) override;
     bool StartWorker(CMainFrame& frame) override;
 };
 
@@ -118,12 +118,12 @@ class HostAdapter : public AppHost {
 public:
     explicit HostAdapter(HINSTANCE instance);
     ~HostAdapter() override;
-    std::string LoadText(std::uint32_t id) override;
-    Handle OpenNamedMutex(std::uint32_t access, bool inherit, const std::string& name) override;
-    Handle CreateNamedMutex(bool initialOwner, const std::string& name) override;
-    void Close(Handle handle) override;
-    void InitCom(std::uint32_t model) override;
-    void UninitCom() override;
+    std::string LoadString(std::uint32_t id) override;
+    Handle OpenMutex(std::uint32_t access, bool inherit, const std::string& name) override;
+    Handle CreateMutex(bool initialOwner, const std::string& name) override;
+    void CloseHandle(Handle handle) override;
+    void CoInitializeEx(std::uint32_t model) override;
+    void CoUninitialize() override;
     std::string ModulePath() override;
     std::u16string ModulePathWide() override;
     std::u16string ShortPath(const std::u16string& path) override;

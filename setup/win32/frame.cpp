@@ -16,6 +16,12 @@ namespace setup::win32 {
 namespace {
 
 const char kFrameClass[] = "TvCardSetupFrame";
+// IDC_ARROW, which the UNICODE headers give as a wide resource name.
+const char* const kArrowCursor = MAKEINTRESOURCEA(32512);
+// The title written on the picture: white bold italic Times New Roman, 36 pixels high.
+constexpr int kTitleHeight = 36;
+constexpr int kTitleX = 12, kTitleY = 8;
+constexpr COLORREF kTitleColour = RGB(255, 255, 255);
 
 // The flat GDI+ functions the skin needs, from the system's gdiplus.dll: the system folder's, else
 // (Windows XP) the side-by-side store's.
@@ -105,7 +111,7 @@ void LoadSkin(FrameWindow& w) {
 }
 
 HFONT CreateTitleFont() {
-    return CreateFontA(36, 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+    return CreateFontA(kTitleHeight, 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_ROMAN | DEFAULT_PITCH, "Times New Roman");
 }
 
@@ -125,9 +131,9 @@ void Paint(FrameWindow& w, HWND hwnd) {
         memory.reset();
 
         HGDIOBJ oldFont = w.titleFont ? SelectObject(dc, w.titleFont.get()) : nullptr;
-        SetTextColor(dc, RGB(255, 255, 255));
+        SetTextColor(dc, kTitleColour);
         SetBkMode(dc, TRANSPARENT);
-        TextOutA(dc, 12, 8, kFrameTitle, static_cast<int>(std::strlen(kFrameTitle)));
+        TextOutA(dc, kTitleX, kTitleY, kFrameTitle, static_cast<int>(std::strlen(kFrameTitle)));
         if (oldFont) SelectObject(dc, oldFont);
     }
     EndPaint(hwnd, &ps);
@@ -186,7 +192,7 @@ HWND CreateFrameWindow(FrameWindow& window, HBRUSH background) {
     wc.lpfnWndProc = FrameProc;
     wc.hInstance = window.instance;
     wc.hIcon = LoadIconA(window.instance, MAKEINTRESOURCEA(kFrameIcon));
-    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    wc.hCursor = LoadCursorA(nullptr, kArrowCursor);
     wc.hbrBackground = background;
     wc.lpszClassName = kFrameClass;
     RegisterClassA(&wc);

@@ -1,7 +1,7 @@
 // The setup window: its class, skin, title font, painting and the routing of its messages to
 // CMainFrame.
 #pragma once
-#include <windows.h>
+#include "platform.h"
 
 #include "mainframe.h"
 #include "unique.h"

@@ -1,6 +1,6 @@
 // The application object's start-up calls: its strings, the instance mutex, COM, the launcher's
 // own path and its conversion, and the setup window (created by frame.cpp).
-#include <windows.h>
+#include "platform.h"
 #include <objbase.h>
 
 #include "adapters.h"
@@ -8,28 +8,33 @@
 
 namespace setup::win32 {
 
+namespace {
+// The longest string resource the launcher loads, with its terminating zero.
+constexpr int kMaxString = 256;
+}  // namespace
+
 HostAdapter::HostAdapter(HINSTANCE instance) : instance_(instance) {}
 HostAdapter::~HostAdapter() = default;
 
-std::string HostAdapter::LoadText(std::uint32_t id) {
-    char buf[256] = {};
+std::string HostAdapter::LoadString(std::uint32_t id) {
+    char buf[kMaxString] = {};
     int n = LoadStringA(instance_, id, buf, sizeof buf);
     return std::string(buf, n > 0 ? n : 0);
 }
 
-Handle HostAdapter::OpenNamedMutex(std::uint32_t access, bool inherit, const std::string& name) {
+Handle HostAdapter::OpenMutex(std::uint32_t access, bool inherit, const std::string& name) {
     return Of(OpenMutexA(access, inherit, name.c_str()));
 }
 
-Handle HostAdapter::CreateNamedMutex(bool initialOwner, const std::string& name) {
+Handle HostAdapter::CreateMutex(bool initialOwner, const std::string& name) {
     return Of(CreateMutexA(nullptr, initialOwner, name.c_str()));
 }
 
-void HostAdapter::Close(Handle handle) { CloseHandle(As<HANDLE>(handle)); }
+void HostAdapter::CloseHandle(Handle handle) { ::CloseHandle(As<HANDLE>(handle)); }
 
-void HostAdapter::InitCom(std::uint32_t model) { CoInitializeEx(nullptr, model); }
+void HostAdapter::CoInitializeEx(std::uint32_t model) { ::CoInitializeEx(nullptr, model); }
 
-void HostAdapter::UninitCom() { CoUninitialize(); }
+void HostAdapter::CoUninitialize() { ::CoUninitialize(); }
 
 std::string HostAdapter::ModulePath() {
     char buf[MAX_PATH] = {};

@@ -19,9 +19,9 @@ std::uint32_t SyncAdapter::WaitFor(Handle handle, std::uint32_t timeoutMs) {
     return WaitForSingleObject(As<HANDLE>(handle), timeoutMs);
 }
 
-void SyncAdapter::Close(Handle handle) { CloseHandle(As<HANDLE>(handle)); }
+void SyncAdapter::CloseHandle(Handle handle) { ::CloseHandle(As<HANDLE>(handle)); }
 
-void SyncAdapter::Pause(std::uint32_t ms) { Sleep(ms); }
+void SyncAdapter::Sleep(std::uint32_t ms) { ::Sleep(ms); }
 
 bool SyncAdapter::StartWorker(CMainFrame& frame) {
     DWORD id = 0;

@@ -1,7 +1,7 @@
 // One owner template for every Win32 handle kind; a traits struct per kind says what "no handle"
 // is and how to release one.
 #pragma once
-#include <windows.h>
+#include "platform.h"
 #include <utility>
 
 namespace setup::win32 {

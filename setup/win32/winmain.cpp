@@ -1,5 +1,5 @@
 // Entry point of setup.exe: the application object's start-up, the message loop and its exit.
-#include <windows.h>
+#include "platform.h"
 
 #include "adapters.h"
 #include "resource.h"

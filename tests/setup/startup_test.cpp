@@ -104,7 +104,7 @@ TEST(SetupApp, SecondStartRaisesOnlyTheInstanceWindowAndEnds) {
         EXPECT_FALSE(app.InitInstance(""));
         Trace expected{
             R"(OpenMutex(0x1F0001, inherit, "TV Card Setup"))",
-            R"(Close(other mutex))",
+            R"(CloseHandle(other mutex))",
             R"(FindWindow(null, "TV Card Setup"))",
         };
         if (instanceWindow) expected.push_back("BringWindowToTop(TV Card Setup)");
@@ -119,7 +119,7 @@ TEST(SetupApp, ExitReleasesTheMutexSoANewStartRuns) {
     ASSERT_TRUE(first.InitInstance(""));
     world.trace.clear();
     EXPECT_EQ(first.ExitInstance(0), 0);
-    EXPECT_TRACE(world.trace, (Trace{"CoUninitialize()", "Close(mutex TV Card Setup)"}));
+    EXPECT_TRACE(world.trace, (Trace{"CoUninitialize()", "CloseHandle(mutex TV Card Setup)"}));
 
     CSetupApp second(world.ports());
     EXPECT_TRUE(second.InitInstance(""));

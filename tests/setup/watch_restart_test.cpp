@@ -75,8 +75,8 @@ TEST_F(SequenceTest, CloseWhileTheWorkerWaitsLeavesSlotAToTheWorker) {
     };
     Run();
     EXPECT_EQ(world->errors, 0);
-    for (const char* closed : {R"(Close(P Lumora\setup.exe))", R"(Close(T Lumora\setup.exe))",
-                               R"(Close(P Driver\Drivloom.exe))"})
+    for (const char* closed : {R"(CloseHandle(P Lumora\setup.exe))", R"(CloseHandle(T Lumora\setup.exe))",
+                               R"(CloseHandle(P Driver\Drivloom.exe))"})
         EXPECT_EQ(std::count(world->trace.begin(), world->trace.end(), closed), 1) << closed;
 
     // With no child outstanding the close stops the watch timer.
@@ -92,9 +92,9 @@ TEST_F(SequenceTest, WatchStartsWhenTheGuiThreadTakesThePostedRequest) {
     world->guiIdle = false;
     Run();
     EXPECT_TRACE(Only(world->trace, {"PostMessage(frame, 0x8001)", "SetTimer(frame, 200", "WaitFor(E1", "SetEvent",
-                                     "Close(E1)"}),
+                                     "CloseHandle(E1)"}),
                  (Trace{"PostMessage(frame, 0x8001)", "WaitFor(E1, INFINITE)", "SetTimer(frame, 200, 1000)",
-                        "SetEvent(E1)", "Close(E1)"}));
+                        "SetEvent(E1)", "CloseHandle(E1)"}));
 }
 
 TEST_F(SequenceTest, RestartPromptOutcomes) {
@@ -112,7 +112,7 @@ TEST_F(SequenceTest, RestartPromptOutcomes) {
         {"Cancel", {}, win::kIdCancel, {}, true, {}},
         {"first restart fails", {}, win::kIdOk, {false, false}, true,
          {"ExitWindowsEx(2, 0) fails", "OpenProcessToken(0x28)",
-          R"(AdjustTokenPrivileges(token, "SeShutdownPrivilege", 2))", "Close(token)",
+          R"(AdjustTokenPrivileges(token, "SeShutdownPrivilege", 2))", "CloseHandle(token)",
           "ExitWindowsEx(2, 0) fails"}},
         {"token does not open", {}, win::kIdOk, {false}, false,
          {"ExitWindowsEx(2, 0) fails", "OpenProcessToken(0x28) fails"}},
