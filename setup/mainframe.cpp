@@ -18,6 +18,19 @@ WindowRect CMainFrame::InitialRect() const {
                       kSkinHeight + border};
 }
 
+void CMainFrame::LoadSkin() {
+    Pictures& pictures = ports_.pictures;
+    skin_ = pictures.DecodeFile(kSkinFile);
+    // A missing or undecodable file falls back to the built-in picture silently.
+    if (skin_.bitmap == 0) skin_ = pictures.LoadBitmapResource(kSkinBitmap);
+    if (skin_.bitmap == 0) skin_ = Picture{};
+}
+
+void CMainFrame::OnDestroy() {
+    if (skin_.bitmap != 0) ports_.pictures.DeleteObject(skin_.bitmap);
+    skin_ = Picture{};
+}
+
 void CMainFrame::OnCreate(Hwnd window) {
     window_ = window;
     ports_.windows.SetTimer(window_, kStartTimer, kStartDelayMs);

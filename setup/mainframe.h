@@ -75,13 +75,17 @@ public:
     const std::string& MediaRoot() const { return mediaRoot_; }
     InstallContext& Context() { return ctx_; }
 
-    // Message handlers, GUI thread. The adapter loads the skin and the font before OnCreate,
-    // does the default processing after OnTimer, and destroys the window after OnClose.
+    // Message handlers, GUI thread. The adapter calls LoadSkin and creates the font before
+    // OnCreate, does the default processing after OnTimer, and destroys the window after OnClose.
+    // The skin: "Setup.bin" when it decodes, else the built-in bitmap, else no picture at all.
+    void LoadSkin();
+    const Picture& Skin() const { return skin_; }
     void OnCreate(Hwnd window);
     void OnTimer(std::uint32_t id);
     void OnStartWatch();          // kMsgStartWatch
     void OnClose();
     bool OnQueryEndSession() const;
+    void OnDestroy();  // after the adapter has deleted the font: the skin goes
 
     // Installation sequence: preparation on the GUI thread, the rest on the worker thread.
     void StartInstall();
@@ -139,6 +143,7 @@ private:
     Ports& ports_;
     const std::string mediaRoot_;
     Hwnd window_ = 0;
+    Picture skin_;
     InstallContext ctx_;
     std::string windowsDir_;
     std::string systemDir_;

@@ -252,6 +252,27 @@ struct AppHost {
     virtual void UpdateWindow(Hwnd window) = 0;
 };
 
+// A picture in memory: a device-independent bitmap and its size in pixels; bitmap 0 means none.
+struct Picture {
+    Handle bitmap = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+// Pictures for the setup window.
+struct Pictures {
+    virtual ~Pictures() = default;
+    // The file `name`, relative to the current directory, decoded by GDI+ (GdipCreateBitmapFromFile)
+    // whatever its format, copied into a 32-bit DIB section; none when it does not decode (also
+    // when GDI+ is missing).
+    virtual Picture DecodeFile(const std::string& name) = 0;
+    // LoadImageA(own module, bitmap resource `id`, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION), with the
+    // bitmap's own size; none when it does not load.
+    virtual Picture LoadBitmapResource(std::uint32_t id) = 0;
+    // DeleteObject
+    virtual void DeleteObject(Handle bitmap) = 0;
+};
+
 // What the launcher needs to set up accounts other than its own and to start programs with the
 // rights of the user at the desktop rather than its own elevated ones.
 struct Accounts {
@@ -294,6 +315,7 @@ struct Ports {
     Dialogs& dialogs;
     AppHost& host;
     Accounts& accounts;
+    Pictures& pictures;
 };
 
 }  // namespace setup

@@ -112,11 +112,25 @@ public:
     void CloseToken(Handle token) override;
 };
 
+class PicturesAdapter : public Pictures {
+public:
+    explicit PicturesAdapter(HINSTANCE instance) : instance_(instance) {}
+    Picture DecodeFile(const std::string& name) override;
+    Picture LoadBitmapResource(std::uint32_t id) override;
+    void DeleteObject(Handle bitmap) override;
+    // For painting: the bitmap behind a picture's number, null for none.
+    HBITMAP Bitmap(Handle bitmap);
+
+private:
+    HINSTANCE instance_;
+    OwnedHandles<GdiTraits> bitmaps_;
+};
+
 // The application's start-up calls, and the setup window (its class, painting and message routing
 // are in frame.cpp).
 class HostAdapter : public AppHost {
 public:
-    explicit HostAdapter(HINSTANCE instance);
+    HostAdapter(HINSTANCE instance, PicturesAdapter& pictures);
     ~HostAdapter() override;
     std::string LoadString(std::uint32_t id) override;
     Handle OpenMutex(std::uint32_t access, bool inherit, const std::string& name) override;
@@ -134,6 +148,7 @@ public:
 
 private:
     HINSTANCE instance_;
+    PicturesAdapter& pictures_;
     UniqueGdi background_;  // the class brush, alive as long as the class
     std::unique_ptr<FrameWindow> window_;
 };

@@ -13,7 +13,8 @@ namespace {
 constexpr int kMaxString = 256;
 }  // namespace
 
-HostAdapter::HostAdapter(HINSTANCE instance) : instance_(instance) {}
+HostAdapter::HostAdapter(HINSTANCE instance, PicturesAdapter& pictures)
+    : instance_(instance), pictures_(pictures) {}
 HostAdapter::~HostAdapter() = default;
 
 std::string HostAdapter::LoadString(std::uint32_t id) {
@@ -84,7 +85,7 @@ bool HostAdapter::ToAnsi(const std::u16string& wide, std::string* ansi) {
 
 Hwnd HostAdapter::CreateMainWindow(CMainFrame& frame) {
     if (!background_) background_.reset(CreateSolidBrush(kFrameBackground));
-    window_ = std::make_unique<FrameWindow>(FrameWindow{frame, instance_, {}, 0, 0, {}});
+    window_ = std::make_unique<FrameWindow>(FrameWindow{frame, instance_, pictures_, {}});
     return Of(CreateFrameWindow(*window_, static_cast<HBRUSH>(background_.get())));
 }
 

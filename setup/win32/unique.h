@@ -2,6 +2,9 @@
 // is and how to release one.
 #pragma once
 #include "platform.h"
+
+#include <cstdint>
+#include <map>
 #include <utility>
 
 namespace setup::win32 {
@@ -64,5 +67,63 @@ using UniqueKey = Unique<KeyTraits>;
 using UniqueGdi = Unique<GdiTraits>;
 using UniqueDc = Unique<DcTraits>;
 using UniqueGlobal = Unique<GlobalTraits>;
+
+// A critical section (Windows XP has no slim lock), held for one scope by Hold.
+class Lock {
+public:
+    Lock() { InitializeCriticalSection(&section_); }
+    ~Lock() { DeleteCriticalSection(&section_); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+
+    class Hold {
+    public:
+        explicit Hold(Lock& lock) : lock_(lock) { EnterCriticalSection(&lock_.section_); }
+        ~Hold() { LeaveCriticalSection(&lock_.section_); }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        Lock& lock_;
+    };
+
+private:
+    CRITICAL_SECTION section_;
+};
+
+// Handles that an adapter hands out through a port: the adapter keeps the owner, the logic gets a
+// number (the handle's value; 0 for none), and whatever the logic leaves open is closed when the
+// adapter goes. The GUI thread and the worker thread share some adapters, so the table is locked.
+// An unknown number stands for no handle: the Win32 call then fails as it does on a bad handle.
+template <class Traits>
+class OwnedHandles {
+public:
+    using Raw = typename Traits::Handle;
+
+    std::uintptr_t Adopt(Raw handle) {
+        if (handle == Traits::invalid()) return 0;
+        const auto id = reinterpret_cast<std::uintptr_t>(handle);
+        Lock::Hold hold(lock_);
+        entries_[id] = Unique<Traits>(handle);
+        return id;
+    }
+    Raw Get(std::uintptr_t id) {
+        Lock::Hold hold(lock_);
+        const auto it = entries_.find(id);
+        return it == entries_.end() ? Traits::invalid() : it->second.get();
+    }
+    void Close(std::uintptr_t id) {
+        Unique<Traits> owner;  // released after the lock
+        Lock::Hold hold(lock_);
+        const auto it = entries_.find(id);
+        if (it == entries_.end()) return;
+        owner = std::move(it->second);
+        entries_.erase(it);
+    }
+
+private:
+    Lock lock_;
+    std::map<std::uintptr_t, Unique<Traits>> entries_;
+};
 
 }  // namespace setup::win32

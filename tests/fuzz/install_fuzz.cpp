@@ -80,7 +80,7 @@ class Faulty final : public Registry, public Processes, public Files, public Win
 public:
     // The per-account ports are the world's own: its desktop user is Windows XP's (no token starts).
     Faulty(fuzz::Input& in, fake::World& world)
-        : ports{*this, *this, *this, *this, *this, *this, *this, *this, world}, in_(in), world_(world) {}
+        : ports{*this, *this, *this, *this, *this, *this, *this, *this, world, world}, in_(in), world_(world) {}
 
     Ports ports;
     CMainFrame* frame = nullptr;

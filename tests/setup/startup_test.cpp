@@ -126,6 +126,39 @@ TEST(SetupApp, ExitReleasesTheMutexSoANewStartRuns) {
     EXPECT_EQ(world.errors, 0);
 }
 
+TEST(SetupWindow, SkinIsSetupBinWhenItDecodesElseTheBuiltInBitmapElseNone) {
+    const struct {
+        bool decodes, loads;
+        Trace trace;
+        std::int32_t width, height;
+        const char* deleted;  // at the window's destruction
+    } cases[] = {
+        {true, true, {"DecodeFile(Setup.bin)"}, 1024, 768, "DeleteObject(Setup.bin)"},
+        {false, true, {"DecodeFile(Setup.bin) fails", "LoadImage(bitmap 129)"}, 800, 600, "DeleteObject(bitmap 129)"},
+        {false, false, {"DecodeFile(Setup.bin) fails", "LoadImage(bitmap 129) fails"}, 0, 0, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.trace.back());
+        World world;
+        world.skinFileDecodes = c.decodes;
+        world.skinBitmapLoads = c.loads;
+        CMainFrame frame(world.ports(), "D:\\");
+        frame.LoadSkin();
+        EXPECT_TRACE(world.trace, c.trace);
+        EXPECT_EQ(frame.Skin().bitmap != 0, c.deleted != nullptr);
+        EXPECT_EQ(frame.Skin().width, c.width);
+        EXPECT_EQ(frame.Skin().height, c.height);
+
+        world.trace.clear();
+        frame.OnDestroy();
+        frame.OnDestroy();  // the picture goes once
+        EXPECT_TRACE(world.trace, c.deleted ? Trace{c.deleted} : Trace{});
+        EXPECT_EQ(frame.Skin().bitmap, 0u);
+        EXPECT_EQ(world.openHandles("bitmap"), 0u);
+        EXPECT_EQ(world.errors, 0);
+    }
+}
+
 TEST(SetupApp, WindowThatCannotBeCreatedEndsTheLauncher) {
     World world;
     world.windowCreates = false;

@@ -66,7 +66,7 @@ std::string ProgramName(const std::string& commandLine) {
 }  // namespace
 
 World::World()
-    : ports_{*this, *this, *this, *this, *this, *this, *this, *this, *this} {}
+    : ports_{*this, *this, *this, *this, *this, *this, *this, *this, *this, *this} {}
 
 void World::AddKey(RegRoot root, const std::string& path) { keys[KeyId(root, path)]; }
 
@@ -633,6 +633,26 @@ void World::ShowWindow(Hwnd window, std::int32_t command) {
 }
 
 void World::UpdateWindow(Hwnd window) { Log("UpdateWindow(" + WindowName(window) + ")"); }
+
+// ---- Pictures ----------------------------------------------------------------------------------
+
+Picture World::DecodeFile(const std::string& name) {
+    Log("DecodeFile(" + name + ")" + (skinFileDecodes ? "" : " fails"));
+    return skinFileDecodes ? Picture{NewHandle("bitmap", name), 1024, 768} : Picture{};
+}
+
+Picture World::LoadBitmapResource(std::uint32_t id) {
+    const std::string name = "bitmap " + std::to_string(id);
+    Log("LoadImage(" + name + ")" + (skinBitmapLoads ? "" : " fails"));
+    return skinBitmapLoads ? Picture{NewHandle("bitmap", name), 800, 600} : Picture{};
+}
+
+void World::DeleteObject(Handle bitmap) {
+    const Object* o = Live(bitmap, "DeleteObject");
+    if (!o) return;
+    Log("DeleteObject(" + o->name + ")");
+    open_.erase(bitmap);
+}
 
 // ---- helpers -----------------------------------------------------------------------------------
 

@@ -35,7 +35,7 @@ struct Value {
 
 class World final : public Registry, public Processes, public Files, public Windows, public Sync,
                     public Restart, public Dialogs, public DialogControls, public AppHost,
-                    public Accounts {
+                    public Accounts, public Pictures {
 public:
     World();
     Ports& ports() { return ports_; }
@@ -111,6 +111,9 @@ public:
     std::map<std::u16string, std::u16string> shortPaths;  // a path not listed is its own short form
     std::set<std::string> mutexes;  // named mutexes that exist
     bool windowCreates = true;
+    // "Setup.bin" decodes (as a 1024 x 768 picture); the built-in 800 x 600 bitmap loads.
+    bool skinFileDecodes = false;
+    bool skinBitmapLoads = true;
 
     // Contents of the files that exist; a copy carries them, a deletion removes them.
     std::map<std::string, std::string> files;
@@ -208,6 +211,11 @@ public:
                         std::uint32_t creationFlags, const std::string& workingDir,
                         const StartupRecord& startup, ProcessRecord* process) override;
 
+    // ---- Pictures ------------------------------------------------------------------------------
+    Picture DecodeFile(const std::string& name) override;
+    Picture LoadBitmapResource(std::uint32_t id) override;
+    void DeleteObject(Handle bitmap) override;
+
     bool workerStarted = false;
     bool eventSet(Handle event) const { return setEvents_.count(event) != 0; }
     std::size_t openHandles(const std::string& kind) const {
@@ -220,7 +228,7 @@ public:
 private:
     struct Object {
         std::string name;
-        std::string kind;  // key, process, thread, event, token, mutex, opened process
+        std::string kind;  // key, process, thread, event, token, mutex, opened process, bitmap
         std::string path;  // key: "HKLM\path"; mutex: its name; opened process: its id
     };
     Handle NewHandle(const std::string& kind, const std::string& name, const std::string& path = "");
