@@ -1,5 +1,6 @@
 // Win32 implementations of the launcher's ports: each call is the ANSI function named in ports.h,
-// with the parameters passed through unchanged. Each adapter has a file named for its port.
+// with the parameters passed through unchanged. Each adapter has a file named for its port. What
+// an adapter opens stays in its table of owners (OwnedHandles); the logic holds only the number.
 #pragma once
 #include "platform.h"
 
@@ -27,6 +28,9 @@ public:
                   std::uint32_t size) override;
     bool DeleteValue(Handle key, const std::string& name) override;
     void CloseKey(Handle key) override;
+
+private:
+    OwnedHandles<KeyTraits> keys_;
 };
 
 class ProcessesAdapter : public Processes {
@@ -38,6 +42,13 @@ public:
     std::uint32_t WaitIdle(Handle process, std::uint32_t timeoutMs) override;
     void CloseHandle(Handle handle) override;
     void Exec(const std::string& commandLine, std::int32_t show) override;
+
+    // For the Accounts adapter, whose processes this port waits on and closes.
+    Handle Adopt(HANDLE handle) { return handles_.Adopt(handle); }
+    HANDLE Get(Handle handle) { return handles_.Get(handle); }
+
+private:
+    OwnedHandles<HandleTraits> handles_;  // processes and threads
 };
 
 class FilesAdapter : public Files {
@@ -76,6 +87,9 @@ public:
     void CloseHandle(Handle handle) override;
     void Sleep(std::uint32_t ms) override;
     bool StartWorker(CMainFrame& frame) override;
+
+private:
+    OwnedHandles<HandleTraits> events_;
 };
 
 class RestartAdapter : public Restart {
@@ -84,6 +98,9 @@ public:
     Handle OpenToken(std::uint32_t access) override;
     void EnablePrivilege(Handle token, const std::string& privilege, std::uint32_t attributes) override;
     void CloseToken(Handle token) override;
+
+private:
+    OwnedHandles<HandleTraits> tokens_;
 };
 
 class DialogsAdapter : public Dialogs {
@@ -95,8 +112,11 @@ private:
     HINSTANCE instance_;
 };
 
+// Its tokens are its own; the processes it opens a token of and those it starts are the Processes
+// adapter's, which waits on them and closes them.
 class AccountsAdapter : public Accounts {
 public:
+    explicit AccountsAdapter(ProcessesAdapter& processes) : processes_(processes) {}
     bool ReadAll(const std::string& path, std::string* bytes) override;
     bool WriteAll(const std::string& path, const std::string& bytes) override;
     std::u16string Widen(const std::string& text) override;
@@ -110,6 +130,10 @@ public:
                         std::uint32_t creationFlags, const std::string& workingDir,
                         const StartupRecord& startup, ProcessRecord* process) override;
     void CloseToken(Handle token) override;
+
+private:
+    ProcessesAdapter& processes_;
+    OwnedHandles<HandleTraits> tokens_;
 };
 
 class PicturesAdapter : public Pictures {
@@ -149,6 +173,7 @@ public:
 private:
     HINSTANCE instance_;
     PicturesAdapter& pictures_;
+    OwnedHandles<HandleTraits> mutexes_;
     UniqueGdi background_;  // the class brush, alive as long as the class
     std::unique_ptr<FrameWindow> window_;
 };

@@ -24,14 +24,14 @@ std::string HostAdapter::LoadString(std::uint32_t id) {
 }
 
 Handle HostAdapter::OpenMutex(std::uint32_t access, bool inherit, const std::string& name) {
-    return Of(OpenMutexA(access, inherit, name.c_str()));
+    return mutexes_.Adopt(OpenMutexA(access, inherit, name.c_str()));
 }
 
 Handle HostAdapter::CreateMutex(bool initialOwner, const std::string& name) {
-    return Of(CreateMutexA(nullptr, initialOwner, name.c_str()));
+    return mutexes_.Adopt(CreateMutexA(nullptr, initialOwner, name.c_str()));
 }
 
-void HostAdapter::CloseHandle(Handle handle) { ::CloseHandle(As<HANDLE>(handle)); }
+void HostAdapter::CloseHandle(Handle handle) { mutexes_.Close(handle); }
 
 void HostAdapter::CoInitializeEx(std::uint32_t model) { ::CoInitializeEx(nullptr, model); }
 

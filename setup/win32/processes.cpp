@@ -26,23 +26,23 @@ bool ProcessesAdapter::Start(const std::string& commandLine, bool inheritHandles
     if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, inheritHandles, creationFlags, nullptr,
                         workingDir.c_str(), &si, &pi))
         return false;
-    *process = ProcessRecord{Of(pi.hProcess), Of(pi.hThread), pi.dwProcessId, pi.dwThreadId};
+    *process = ProcessRecord{Adopt(pi.hProcess), Adopt(pi.hThread), pi.dwProcessId, pi.dwThreadId};
     return true;
 }
 
 std::uint32_t ProcessesAdapter::WaitFor(Handle handle, std::uint32_t timeoutMs) {
-    return WaitForSingleObject(As<HANDLE>(handle), timeoutMs);
+    return WaitForSingleObject(Get(handle), timeoutMs);
 }
 
 Handle ProcessesAdapter::Open(std::uint32_t access, bool inheritHandle, std::uint32_t processId) {
-    return Of(OpenProcess(access, inheritHandle, processId));
+    return Adopt(OpenProcess(access, inheritHandle, processId));
 }
 
 std::uint32_t ProcessesAdapter::WaitIdle(Handle process, std::uint32_t timeoutMs) {
-    return WaitForInputIdle(As<HANDLE>(process), timeoutMs);
+    return WaitForInputIdle(Get(process), timeoutMs);
 }
 
-void ProcessesAdapter::CloseHandle(Handle handle) { ::CloseHandle(As<HANDLE>(handle)); }
+void ProcessesAdapter::CloseHandle(Handle handle) { handles_.Close(handle); }
 
 void ProcessesAdapter::Exec(const std::string& commandLine, std::int32_t show) {
     WinExec(commandLine.c_str(), static_cast<UINT>(show));

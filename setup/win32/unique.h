@@ -36,10 +36,20 @@ private:
     Handle h_;
 };
 
-struct HandleTraits {
+struct HandleTraits {  // process, thread, event, mutex, token: "none" is null
     using Handle = HANDLE;
     static Handle invalid() { return nullptr; }
     static void close(Handle h) { CloseHandle(h); }
+};
+struct FileTraits {  // CreateFileA: "none" is INVALID_HANDLE_VALUE
+    using Handle = HANDLE;
+    static Handle invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(Handle h) { CloseHandle(h); }
+};
+struct ActCtxTraits {  // CreateActCtxW: "none" is INVALID_HANDLE_VALUE
+    using Handle = HANDLE;
+    static Handle invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(Handle h) { ReleaseActCtx(h); }
 };
 struct KeyTraits {
     using Handle = HKEY;
@@ -63,6 +73,8 @@ struct GlobalTraits {
 };
 
 using UniqueHandle = Unique<HandleTraits>;
+using UniqueFile = Unique<FileTraits>;
+using UniqueActCtx = Unique<ActCtxTraits>;
 using UniqueKey = Unique<KeyTraits>;
 using UniqueGdi = Unique<GdiTraits>;
 using UniqueDc = Unique<DcTraits>;

@@ -27,7 +27,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     static DialogsAdapter dialogs(instance);
     static PicturesAdapter pictures(instance);
     static HostAdapter host(instance, pictures);
-    static AccountsAdapter accounts;
+    static AccountsAdapter accounts(processes);
     static setup::Ports ports{registry, processes, files, windows, sync, restart, dialogs, host, accounts, pictures};
     static setup::CSetupApp app(ports);
 
