@@ -98,11 +98,10 @@ Trace Profile() {
 }
 
 // The per-account step registered, on a machine where it was never registered before.
-Trace EveryAccount(const std::string& version = "1,0,0,1", const std::string& reads = " fails") {
-    const std::string v = std::to_string(version.size() + 1) + " bytes \"" + version + "\\0\")";
+Trace EveryAccount() {
     return {
-        R"(ReadFile(C:\WINDOWS\MyInstall\RC.reg))" + reads,
-        R"(ReadFile(C:\WINDOWS\MyInstall\TSS.reg))" + reads,
+        R"(ReadFile(C:\WINDOWS\MyInstall\RC.reg) fails)",
+        R"(ReadFile(C:\WINDOWS\MyInstall\TSS.reg) fails)",
         R"(CreateKey(HKLM Component, 0, 0xF013F))",
         R"(QueryValue(Component, "Version", type 1, size 63))",
         R"(WriteFile(C:\WINDOWS\MyInstall\PerUser.inf))",
@@ -110,10 +109,10 @@ Trace EveryAccount(const std::string& version = "1,0,0,1", const std::string& re
         R"(SetValue(Component, "ComponentID", type 1, 30 bytes "TV Card Remote Control Applet\0"))",
         R"(SetValue(Component, "IsInstalled", type 4, 4 bytes 0x1))",
         R"(SetValue(Component, "StubPath", type 1, 117 bytes "C:\WINDOWS\system32\rundll32.exe setupapi.dll,InstallHinfSection DefaultInstall 128 C:\WINDOWS\MyInstall\PerUser.inf\0"))",
-        "SetValue(Component, \"Version\", type 1, " + v,
+        R"(SetValue(Component, "Version", type 1, 8 bytes "1,0,0,1\0"))",
         R"(CloseKey(Component))",
         R"(CreateKey(HKCU AccountRecord, 0, 0xF003F))",
-        "SetValue(AccountRecord, \"Version\", type 1, " + v,
+        R"(SetValue(AccountRecord, "Version", type 1, 8 bytes "1,0,0,1\0"))",
         R"(CloseKey(AccountRecord))",
     };
 }

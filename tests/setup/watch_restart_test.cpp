@@ -108,7 +108,6 @@ TEST_F(SequenceTest, RestartPromptOutcomes) {
     } cases[] = {
         {"OK with 1001 preselected", {}, win::kIdOk, {}, true, {"ExitWindowsEx(2, 0)"}},
         {"1002 then OK", {1002}, win::kIdOk, {}, true, {}},
-        {"1002, 1001, then OK", {1002, 1001}, win::kIdOk, {}, true, {"ExitWindowsEx(2, 0)"}},
         {"Cancel", {}, win::kIdCancel, {}, true, {}},
         {"first restart fails", {}, win::kIdOk, {false, false}, true,
          {"ExitWindowsEx(2, 0) fails", "OpenProcessToken(0x28)",
@@ -145,15 +144,25 @@ TEST_F(SequenceTest, RestartPromptOutcomes) {
 }
 
 TEST(RestartDlg, RadioButtonsSetTheFlag) {
-    fake::World world;
-    CRestartDlg dialog;
-    dialog.OnInitDialog(world);
-    EXPECT_EQ(dialog.m_nRestartNow, 1);
-    EXPECT_TRACE(world.trace, (Trace{"SetCheck(1001, 1)"}));
-    dialog.OnRadio(kRadioRestartLater);
-    EXPECT_EQ(dialog.m_nRestartNow, 0);
-    dialog.OnRadio(kRadioRestartNow);
-    EXPECT_EQ(dialog.m_nRestartNow, 1);
+    // "Restart now" is preselected; the last of the two radio buttons clicked decides.
+    const struct {
+        std::vector<std::int32_t> clicks;
+        std::int32_t restartNow;
+    } cases[] = {
+        {{}, 1},
+        {{kRadioRestartLater}, 0},
+        {{kRadioRestartLater, kRadioRestartNow}, 1},
+        {{kRadioRestartNow, kRadioRestartLater, kRadioRestartLater}, 0},
+        {{kRadioRestartLater, win::kIdOk}, 0},  // any other control leaves the flag alone
+    };
+    for (const auto& c : cases) {
+        fake::World world;
+        CRestartDlg dialog;
+        dialog.OnInitDialog(world);
+        EXPECT_TRACE(world.trace, (Trace{"SetCheck(1001, 1)"}));
+        for (std::int32_t id : c.clicks) dialog.OnRadio(id);
+        EXPECT_EQ(dialog.m_nRestartNow, c.restartNow) << ::testing::PrintToString(c.clicks);
+    }
 }
 
 }  // namespace
