@@ -4,7 +4,7 @@
 #include "platform.h"
 
 #include <cstdint>
-#include <map>
+#include <vector>
 #include <utility>
 
 namespace setup::win32 {
@@ -107,6 +107,7 @@ private:
 // number (the handle's value; 0 for none), and whatever the logic leaves open is closed when the
 // adapter goes. The GUI thread and the worker thread share some adapters, so the table is locked.
 // An unknown number stands for no handle: the Win32 call then fails as it does on a bad handle.
+// A handful are open at a time, so a list searched from the start does.
 template <class Traits>
 class OwnedHandles {
 public:
@@ -114,28 +115,32 @@ public:
 
     std::uintptr_t Adopt(Raw handle) {
         if (handle == Traits::invalid()) return 0;
-        const auto id = reinterpret_cast<std::uintptr_t>(handle);
         Lock::Hold hold(lock_);
-        entries_[id] = Unique<Traits>(handle);
-        return id;
+        owners_.emplace_back(handle);
+        return Id(handle);
     }
     Raw Get(std::uintptr_t id) {
         Lock::Hold hold(lock_);
-        const auto it = entries_.find(id);
-        return it == entries_.end() ? Traits::invalid() : it->second.get();
+        for (const Unique<Traits>& owner : owners_)
+            if (Id(owner.get()) == id) return owner.get();
+        return Traits::invalid();
     }
     void Close(std::uintptr_t id) {
-        Unique<Traits> owner;  // released after the lock
+        Unique<Traits> closed;  // released after the lock
         Lock::Hold hold(lock_);
-        const auto it = entries_.find(id);
-        if (it == entries_.end()) return;
-        owner = std::move(it->second);
-        entries_.erase(it);
+        for (auto it = owners_.begin(); it != owners_.end(); ++it)
+            if (Id(it->get()) == id) {
+                closed = std::move(*it);
+                owners_.erase(it);
+                return;
+            }
     }
 
 private:
+    static std::uintptr_t Id(Raw handle) { return reinterpret_cast<std::uintptr_t>(handle); }
+
     Lock lock_;
-    std::map<std::uintptr_t, Unique<Traits>> entries_;
+    std::vector<Unique<Traits>> owners_;
 };
 
 }  // namespace setup::win32
