@@ -1,5 +1,5 @@
-// The setup window: its class, skin, title font, painting and the routing of its messages to
-// CMainFrame.
+// The setup window: its class, title font, painting of the skin that CMainFrame chose, and the
+// routing of its messages to CMainFrame.
 #pragma once
 #include "platform.h"
 
