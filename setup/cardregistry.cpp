@@ -11,8 +11,13 @@ namespace {
 
 const char kIntercastKey[] = "SOFTWARE\\INTEL\\Intercast\\Drivers";
 constexpr std::uint32_t kTextBuffer = 260;
+// The remote receiver's profile bit in the tuner driver's GPIO value, by board.
+constexpr std::uint32_t kOldBoardProfileBit = 0x40;
+constexpr std::uint32_t kNewBoardProfileBit = 0x40000;
 
-bool QueryDword(Registry& registry, Handle key, const char* name, std::uint32_t* value) {
+// The launcher's one reader of a DWORD value: it counts only when the stored data is exactly four
+// bytes (the stored type is not examined); otherwise it is missing and *value stays as it was.
+bool ReadDword(Registry& registry, Handle key, const char* name, std::uint32_t* value) {
     // Type and size are preset before every query: a failed query with too small a buffer
     // leaves the needed size behind, which must not become the next query's buffer size.
     std::uint32_t type = win::kRegDword;
@@ -26,7 +31,7 @@ bool QueryDword(Registry& registry, Handle key, const char* name, std::uint32_t*
 }  // namespace
 
 bool CMainFrame::IntercastConflict() {
-    Registry& reg = m_ports.registry;
+    Registry& reg = ports_.registry;
     Handle key = reg.OpenKey(RegRoot::LocalMachine, kIntercastKey, win::kKeyAllAccess);
     if (key == 0) return false;
     char text[kTextBuffer + 1] = {};
@@ -45,20 +50,20 @@ bool CMainFrame::IntercastConflict() {
 }
 
 bool CMainFrame::ReceiverProfile() {
-    Registry& reg = m_ports.registry;
+    Registry& reg = ports_.registry;
     Handle key = reg.OpenKey(RegRoot::LocalMachine, kTunerKey, win::kKeyAllAccess);
     if (key == 0) return false;
     std::uint32_t scratch = 0;
-    QueryDword(reg, key, "DeviceID", &scratch);
-    QueryDword(reg, key, "SubvendorID", &scratch);
-    QueryDword(reg, key, "SubsystemID", &scratch);
+    ReadDword(reg, key, "DeviceID", &scratch);
+    ReadDword(reg, key, "SubvendorID", &scratch);
+    ReadDword(reg, key, "SubsystemID", &scratch);
     std::uint32_t isOldBoard = 1;  // a missing value means the old board
-    if (!QueryDword(reg, key, "IsOldBoard", &isOldBoard)) isOldBoard = 1;
+    ReadDword(reg, key, "IsOldBoard", &isOldBoard);
     std::uint32_t gpio = 0;
-    if (!QueryDword(reg, key, "GPIO", &gpio)) gpio = 0;
+    ReadDword(reg, key, "GPIO", &gpio);
     reg.CloseKey(key);
 
-    const bool profileBit = isOldBoard != 0 ? (gpio & 0x40) != 0 : (gpio & 0x40000) != 0;
+    const bool profileBit = isOldBoard != 0 ? (gpio & kOldBoardProfileBit) != 0 : (gpio & kNewBoardProfileBit) != 0;
     if (!profileBit) return false;
     if (Handle applet = reg.OpenKey(RegRoot::CurrentUser, kAppletKey, win::kKeyAllAccess)) {
         static const char kProfile[] = "RC28Keys";

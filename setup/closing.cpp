@@ -7,28 +7,28 @@ void CMainFrame::SendClose(Hwnd window) {
     // A program that has stopped answering would otherwise hold the installation for ever,
     // behind a window without a close button that refuses log-off. One that does not answer in
     // time is treated as one that did: what follows copes with a program that is still running.
-    m_ports.windows.SendWithin(window, win::kWmClose, 0, 0, win::kSmtoAbortIfHung, kCloseAnswerLimitMs);
+    ports_.windows.SendWithin(window, win::kWmClose, 0, 0, win::kSmtoAbortIfHung, kCloseAnswerLimitMs);
 }
 
 void CMainFrame::CloseByTitle(const char* className, const char* title) {
-    if (Hwnd window = m_ports.windows.FindTop(className, title)) SendClose(window);
+    if (Hwnd window = ports_.windows.FindTop(className, title)) SendClose(window);
 }
 
 void CMainFrame::CloseAndWait(Hwnd window) {
     // SendMessage returns once the window has handled WM_CLOSE, while its program may still be
     // ending with its file open, and Windows neither deletes nor overwrites the file of a running
     // program. The process is opened before the close, while the window still names it.
-    Processes& p = m_ports.processes;
-    const std::uint32_t id = m_ports.windows.OwnerProcess(window);
+    Processes& p = ports_.processes;
+    const std::uint32_t id = ports_.windows.OwnerProcess(window);
     const Handle process = id != 0 ? p.Open(win::kSynchronize, false, id) : 0;
     SendClose(window);
     if (process == 0) return;
     p.WaitFor(process, kProgramEndLimitMs);  // one that has not ended by then is left running
-    p.Close(process);
+    p.CloseHandle(process);
 }
 
 void CMainFrame::CloseByTitleAndWait(const char* className, const char* title) {
-    if (Hwnd window = m_ports.windows.FindTop(className, title)) CloseAndWait(window);
+    if (Hwnd window = ports_.windows.FindTop(className, title)) CloseAndWait(window);
 }
 
 }  // namespace setup

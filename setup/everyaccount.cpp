@@ -3,6 +3,7 @@
 // applet with the desktop user's token instead of the launcher's elevated one.
 #include <cstring>
 
+#include "commandline.h"
 #include "mainframe.h"
 #include "peraccount.h"
 
@@ -19,14 +20,12 @@ const char16_t kUserRecordKeyW[] =
     u"Software\\Microsoft\\Active Setup\\Installed Components\\{BAED5579-97F1-427A-8BB7-07AAED4FDAD9}";
 const char kComponentName[] = "TV Card Remote Control Applet";
 const char kPerAccountInf[] = "\\MyInstall\\PerUser.inf";
+// Room for the component's "Version" text (a guard byte stays zero past it).
+constexpr std::uint32_t kVersionBuffer = 64;
 const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kAutostartName[] = "TV Card Remote Control Device Monitor";
 constexpr std::uint32_t kPrimaryTokenAccess = win::kTokenQuery | win::kTokenAssignPrimary | win::kTokenDuplicate |
                                               win::kTokenAdjustDefault | win::kTokenAdjustSessionId;
-
-std::string QuoteIfBlank(const std::string& path) {
-    return path.find_first_of(" \t") == std::string::npos ? path : "\"" + path + "\"";
-}
 
 void SetText(Registry& reg, Handle key, const char* name, const std::string& text) {
     reg.SetValue(key, name, win::kRegSz, text.c_str(), static_cast<std::uint32_t>(text.size() + 1));
@@ -39,9 +38,9 @@ RegChange TextValue(const std::u16string& key, const std::u16string& name, const
 }  // namespace
 
 void CMainFrame::SetUpEveryAccount(bool profileBit) {
-    if (m_windowsDir.empty() || m_systemDir.empty()) return;
-    Registry& reg = m_ports.registry;
-    Accounts& a = m_ports.accounts;
+    if (windowsDir_.empty() || systemDir_.empty()) return;
+    Registry& reg = ports_.registry;
+    Accounts& a = ports_.accounts;
 
     // What this installation gave the installing account, in the same order: no "Do Not Use",
     // the two scripts as installed (a missing one gives nothing), the profile.
@@ -49,7 +48,7 @@ void CMainFrame::SetUpEveryAccount(bool profileBit) {
     const Widen widen = [&a](const std::string& text) { return a.Widen(text); };
     for (const char* script : {"\\MyInstall\\RC.reg", "\\MyInstall\\TSS.reg"}) {
         std::string bytes;
-        if (!a.ReadAll(m_windowsDir + script, &bytes)) continue;
+        if (!a.ReadAll(windowsDir_ + script, &bytes)) continue;
         for (RegChange& c : CurrentUserChanges(bytes, widen)) changes.push_back(std::move(c));
     }
     if (profileBit) changes.push_back(TextValue(kAppletKeyW, u"Profile", "RC28Keys"));
@@ -58,7 +57,7 @@ void CMainFrame::SetUpEveryAccount(bool profileBit) {
                                            win::kKeyAllAccess | win::kKeyWow64_64Key);
     if (component == 0) return;
     // Each installation raises the version, so that every account gets it again.
-    char previous[64] = {};
+    char previous[kVersionBuffer] = {};
     std::uint32_t type = win::kRegSz;
     std::uint32_t size = sizeof previous - 1;
     if (!reg.QueryValue(component, "Version", &type, previous, &size)) previous[0] = '\0';
@@ -67,20 +66,20 @@ void CMainFrame::SetUpEveryAccount(bool profileBit) {
     // as done for that account's next logon too.
     changes.push_back(TextValue(kUserRecordKeyW, u"Version", version));
 
-    const std::string inf = m_windowsDir + kPerAccountInf;
+    const std::string inf = windowsDir_ + kPerAccountInf;
     if (!a.WriteAll(inf, PerAccountInf(changes))) {
         reg.CloseKey(component);
         return;
     }
     // rundll32 is a GUI program and asks for no elevation; mode 128: the INF's folder is the
     // source, and never a restart. The INF's path is the rest of the line, never quoted.
-    m_perAccountCommand = QuoteIfBlank(m_systemDir + "\\rundll32.exe") +
+    perAccountCommand_ = QuotePath(systemDir_ + "\\rundll32.exe") +
                           " setupapi.dll,InstallHinfSection DefaultInstall 128 " + inf;
     SetText(reg, component, "", kComponentName);
     SetText(reg, component, "ComponentID", kComponentName);
     const std::uint32_t one = 1;
     reg.SetValue(component, "IsInstalled", win::kRegDword, &one, sizeof one);
-    SetText(reg, component, "StubPath", m_perAccountCommand);
+    SetText(reg, component, "StubPath", perAccountCommand_);
     SetText(reg, component, "Version", version);
     reg.CloseKey(component);
 
@@ -93,11 +92,11 @@ void CMainFrame::SetUpEveryAccount(bool profileBit) {
 }
 
 Handle CMainFrame::DesktopUserToken() {
-    Accounts& a = m_ports.accounts;
-    Processes& p = m_ports.processes;
+    Accounts& a = ports_.accounts;
+    Processes& p = ports_.processes;
     if (!a.CanStartWithToken()) return 0;  // before Vista: no elevation to shed
     const Hwnd shell = a.ShellWindow();
-    const std::uint32_t shellId = shell != 0 ? m_ports.windows.OwnerProcess(shell) : 0;
+    const std::uint32_t shellId = shell != 0 ? ports_.windows.OwnerProcess(shell) : 0;
     if (shellId == 0) return 0;  // no desktop shell: a service or a bare session
     std::uint32_t shellSession = 0, ownSession = 0;
     if (!a.SessionOf(shellId, &shellSession) || !a.SessionOf(a.OwnProcessId(), &ownSession) ||
@@ -109,7 +108,7 @@ Handle CMainFrame::DesktopUserToken() {
     Handle primary = 0;
     if (const Handle shellProcess = p.Open(win::kProcessQueryInformation, false, shellId)) {
         const Handle token = a.OpenToken(shellProcess, win::kTokenDuplicate);
-        p.Close(shellProcess);
+        p.CloseHandle(shellProcess);
         if (token != 0) {
             primary = a.DuplicatePrimary(token, kPrimaryTokenAccess);
             a.CloseToken(token);
@@ -120,7 +119,7 @@ Handle CMainFrame::DesktopUserToken() {
 }
 
 void CMainFrame::DebugPrivilege(bool enabled) {
-    Restart& r = m_ports.restart;
+    Restart& r = ports_.restart;
     if (Handle own = r.OpenToken(win::kTokenAdjustPrivileges | win::kTokenQuery)) {
         r.EnablePrivilege(own, "SeDebugPrivilege", enabled ? win::kSePrivilegeEnabled : 0);
         r.CloseToken(own);
@@ -128,8 +127,8 @@ void CMainFrame::DebugPrivilege(bool enabled) {
 }
 
 bool CMainFrame::StartAppletAsDesktopUser(const std::string& commandLine) {
-    Accounts& a = m_ports.accounts;
-    Processes& p = m_ports.processes;
+    Accounts& a = ports_.accounts;
+    Processes& p = ports_.processes;
     const Handle token = DesktopUserToken();
     if (token == 0) return false;
 
@@ -137,26 +136,26 @@ bool CMainFrame::StartAppletAsDesktopUser(const std::string& commandLine) {
     // elevated the launcher. A short registry import: waited for within the program-end limit,
     // so that the applet finds its profile when it starts.
     ProcessRecord step;
-    if (!m_perAccountCommand.empty() &&
-        a.StartWithToken(token, 0, m_perAccountCommand, 0, m_systemDir, StartupRecord{}, &step)) {
+    if (!perAccountCommand_.empty() &&
+        a.StartWithToken(token, 0, perAccountCommand_, 0, systemDir_, StartupRecord{}, &step)) {
         p.WaitFor(step.process, kProgramEndLimitMs);
-        p.Close(step.process);
-        p.Close(step.thread);
+        p.CloseHandle(step.process);
+        p.CloseHandle(step.thread);
     }
 
     // An applet without administrator rights cannot write the machine-wide autostart value: it is
     // written here, as the applet itself writes it.
-    Registry& reg = m_ports.registry;
+    Registry& reg = ports_.registry;
     if (Handle run = reg.OpenKey(RegRoot::LocalMachine, kRunKey, win::kKeyAllAccess)) {
         SetText(reg, run, kAutostartName, commandLine);
         reg.CloseKey(run);
     }
 
     ProcessRecord started;
-    const bool ok = a.StartWithToken(token, 0, commandLine, 0, m_windowsDir, m_ctx.startupA, &started);
+    const bool ok = a.StartWithToken(token, 0, commandLine, 0, windowsDir_, ctx_.startupA, &started);
     if (ok) {
-        m_ctx.processA = started;
-        m_ctx.childOutstanding = started.thread != 0;
+        ctx_.processA = started;
+        ctx_.childOutstanding = started.thread != 0;
     }
     a.CloseToken(token);
     return ok;

@@ -7,10 +7,10 @@
 namespace setup {
 
 CMainFrame::CMainFrame(Ports& ports, std::string mediaRoot)
-    : m_ports(ports), m_mediaRoot(std::move(mediaRoot)) {}
+    : ports_(ports), mediaRoot_(std::move(mediaRoot)) {}
 
 WindowRect CMainFrame::InitialRect() const {
-    Windows& w = m_ports.windows;
+    Windows& w = ports_.windows;
     const std::int32_t cx = w.Metric(win::kSmCxScreen);
     const std::int32_t cy = w.Metric(win::kSmCyScreen);
     const std::int32_t border = w.Metric(win::kSmCxBorder);
@@ -18,14 +18,27 @@ WindowRect CMainFrame::InitialRect() const {
                       kSkinHeight + border};
 }
 
+void CMainFrame::LoadSkin() {
+    Pictures& pictures = ports_.pictures;
+    skin_ = pictures.DecodeFile(kSkinFile);
+    // A missing or undecodable file falls back to the built-in picture silently.
+    if (skin_.bitmap == 0) skin_ = pictures.LoadBitmapResource(kSkinBitmap);
+    if (skin_.bitmap == 0) skin_ = Picture{};
+}
+
+void CMainFrame::OnDestroy() {
+    if (skin_.bitmap != 0) ports_.pictures.DeleteObject(skin_.bitmap);
+    skin_ = Picture{};
+}
+
 void CMainFrame::OnCreate(Hwnd window) {
-    m_hWnd = window;
-    m_ports.windows.StartTimer(m_hWnd, kStartTimer, kStartDelayMs);
+    window_ = window;
+    ports_.windows.SetTimer(window_, kStartTimer, kStartDelayMs);
 }
 
 void CMainFrame::OnTimer(std::uint32_t id) {
     if (id == kStartTimer) {
-        m_ports.windows.StopTimer(m_hWnd, kStartTimer);  // fires once
+        ports_.windows.KillTimer(window_, kStartTimer);  // fires once
         StartInstall();
     } else if (id == kWatchTimer) {
         WatchTick();
@@ -33,30 +46,30 @@ void CMainFrame::OnTimer(std::uint32_t id) {
 }
 
 void CMainFrame::OnStartWatch() {
-    const Handle event = m_ctx.watchDone.load();
+    const Handle event = ctx_.watchDone.load();
     if (event == 0) return;
     // A watch whose timer cannot run would hold the worker forever: it goes on unwatched instead,
     // as when the event could not be created.
-    if (!m_ports.windows.StartTimer(m_hWnd, kWatchTimer, kWatchPeriodMs)) m_ports.sync.SetEvent(event);
+    if (!ports_.windows.SetTimer(window_, kWatchTimer, kWatchPeriodMs)) ports_.sync.SetEvent(event);
 }
 
 void CMainFrame::OnClose() {
     // Slot A's handles belong to the worker, which may be waiting on them right now: they are
     // left alone and released when the process ends; the child keeps running.
-    if (!m_ctx.childOutstanding.load()) m_ports.windows.StopTimer(m_hWnd, kWatchTimer);
+    if (!ctx_.childOutstanding.load()) ports_.windows.KillTimer(window_, kWatchTimer);
 }
 
-bool CMainFrame::OnQueryEndSession() const { return m_ctx.shutdownPermission.load() == 1; }
+bool CMainFrame::OnQueryEndSession() const { return ctx_.shutdownPermission.load() == 1; }
 
 void CMainFrame::WatchTick() {
-    if (m_ports.windows.FindTop(nullptr, kWizardTitle) != 0) {
-        m_ctx.missCounter = 0;
+    if (ports_.windows.FindTop(nullptr, kWizardTitle) != 0) {
+        ctx_.missCounter = 0;
         return;
     }
-    if (++m_ctx.missCounter >= 3) {
+    if (++ctx_.missCounter >= kWatchMisses) {
         // Stopped before the event is set, so no later tick can see a handle the worker closed.
-        m_ports.windows.StopTimer(m_hWnd, kWatchTimer);
-        if (Handle event = m_ctx.watchDone.load()) m_ports.sync.SetEvent(event);
+        ports_.windows.KillTimer(window_, kWatchTimer);
+        if (Handle event = ctx_.watchDone.load()) ports_.sync.SetEvent(event);
     }
 }
 

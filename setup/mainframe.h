@@ -16,6 +16,8 @@ constexpr std::uint32_t kStartTimer = 128;
 constexpr std::uint32_t kStartDelayMs = 50;
 constexpr std::uint32_t kWatchTimer = 200;
 constexpr std::uint32_t kWatchPeriodMs = 1000;
+// Ticks in a row without the wizard's window after which the watch ends.
+constexpr std::uint32_t kWatchMisses = 3;
 constexpr std::uint32_t kMsgStartWatch = win::kWmApp + 1;
 // How long the installation waits for a program it closed to end before it goes on without it.
 constexpr std::uint32_t kProgramEndLimitMs = 10000;
@@ -69,17 +71,21 @@ public:
 
     // Centred on the screen, 800 x 600 plus the border width.
     WindowRect InitialRect() const;
-    Hwnd Window() const { return m_hWnd; }
-    const std::string& MediaRoot() const { return m_mediaRoot; }
-    InstallContext& Context() { return m_ctx; }
+    Hwnd Window() const { return window_; }
+    const std::string& MediaRoot() const { return mediaRoot_; }
+    InstallContext& Context() { return ctx_; }
 
-    // Message handlers, GUI thread. The adapter loads the skin and the font before OnCreate,
-    // does the default processing after OnTimer, and destroys the window after OnClose.
+    // Message handlers, GUI thread. The adapter calls LoadSkin and creates the font before
+    // OnCreate, does the default processing after OnTimer, and destroys the window after OnClose.
+    // The skin: "Setup.bin" when it decodes, else the built-in bitmap, else no picture at all.
+    void LoadSkin();
+    const Picture& Skin() const { return skin_; }
     void OnCreate(Hwnd window);
     void OnTimer(std::uint32_t id);
     void OnStartWatch();          // kMsgStartWatch
     void OnClose();
     bool OnQueryEndSession() const;
+    void OnDestroy();  // after the adapter has deleted the font: the skin goes
 
     // Installation sequence: preparation on the GUI thread, the rest on the worker thread.
     void StartInstall();
@@ -134,13 +140,14 @@ private:
     // restart.cpp
     void RestartPromptAndEnd();
 
-    Ports& m_ports;
-    const std::string m_mediaRoot;
-    Hwnd m_hWnd = 0;
-    InstallContext m_ctx;
-    std::string m_windowsDir;
-    std::string m_systemDir;
-    std::string m_perAccountCommand;  // the registered per-account step, empty when there is none
+    Ports& ports_;
+    const std::string mediaRoot_;
+    Hwnd window_ = 0;
+    Picture skin_;
+    InstallContext ctx_;
+    std::string windowsDir_;
+    std::string systemDir_;
+    std::string perAccountCommand_;  // the registered per-account step, empty when there is none
 };
 
 // Thread procedure of the worker: `frame` is the CMainFrame; returns the exit code 0.

@@ -30,6 +30,8 @@ constexpr std::int32_t kIdCancel = 2;
 constexpr std::int32_t kSmCxScreen = 0;
 constexpr std::int32_t kSmCyScreen = 1;
 constexpr std::int32_t kSmCxBorder = 5;
+// STARTUPINFOA's size on i686
+constexpr std::uint32_t kStartupInfoSize = 68;
 // ShowWindow / WinExec
 constexpr std::int32_t kSwHide = 0;
 constexpr std::int32_t kSwShow = 5;
@@ -86,7 +88,7 @@ struct Registry {
 // STARTUPINFOA as the launcher fills it: `cb` and, for a placed window, the flags and position;
 // every other field of the real record is zero.
 struct StartupRecord {
-    std::uint32_t cb = 68;
+    std::uint32_t cb = win::kStartupInfoSize;
     std::uint32_t flags = 0;
     std::int32_t x = 0;
     std::int32_t y = 0;
@@ -114,7 +116,7 @@ struct Processes {
     // WaitForInputIdle; returns its result.
     virtual std::uint32_t WaitIdle(Handle process, std::uint32_t timeoutMs) = 0;
     // CloseHandle
-    virtual void Close(Handle handle) = 0;
+    virtual void CloseHandle(Handle handle) = 0;
     // WinExec(commandLine, show); never waited for.
     virtual void Exec(const std::string& commandLine, std::int32_t show) = 0;
 };
@@ -162,8 +164,8 @@ struct Windows {
     virtual std::int32_t Alert(Hwnd owner, const std::string& text, const std::string& caption,
                                std::uint32_t style) = 0;
     // SetTimer(window, id, periodMs, no callback) / KillTimer(window, id)
-    virtual bool StartTimer(Hwnd window, std::uint32_t id, std::uint32_t periodMs) = 0;
-    virtual void StopTimer(Hwnd window, std::uint32_t id) = 0;
+    virtual bool SetTimer(Hwnd window, std::uint32_t id, std::uint32_t periodMs) = 0;
+    virtual void KillTimer(Hwnd window, std::uint32_t id) = 0;
     // GetSystemMetrics
     virtual std::int32_t Metric(std::int32_t index) = 0;
 };
@@ -180,9 +182,9 @@ struct Sync {
     // WaitForSingleObject; returns its result.
     virtual std::uint32_t WaitFor(Handle handle, std::uint32_t timeoutMs) = 0;
     // CloseHandle
-    virtual void Close(Handle handle) = 0;
+    virtual void CloseHandle(Handle handle) = 0;
     // Sleep
-    virtual void Pause(std::uint32_t ms) = 0;
+    virtual void Sleep(std::uint32_t ms) = 0;
     // CreateThread(no security, default stack, WorkerEntry, &frame, run at once); false on failure.
     virtual bool StartWorker(CMainFrame& frame) = 0;
 };
@@ -223,15 +225,15 @@ struct Dialogs {
 struct AppHost {
     virtual ~AppHost() = default;
     // LoadStringA of the program's string `id`; empty when missing.
-    virtual std::string LoadText(std::uint32_t id) = 0;
+    virtual std::string LoadString(std::uint32_t id) = 0;
     // OpenMutexA(access, inherit, name) / CreateMutexA(no security, initialOwner, name); 0 on failure.
-    virtual Handle OpenNamedMutex(std::uint32_t access, bool inherit, const std::string& name) = 0;
-    virtual Handle CreateNamedMutex(bool initialOwner, const std::string& name) = 0;
+    virtual Handle OpenMutex(std::uint32_t access, bool inherit, const std::string& name) = 0;
+    virtual Handle CreateMutex(bool initialOwner, const std::string& name) = 0;
     // CloseHandle
-    virtual void Close(Handle handle) = 0;
+    virtual void CloseHandle(Handle handle) = 0;
     // CoInitializeEx(no reserved pointer, model) / CoUninitialize; results not examined.
-    virtual void InitCom(std::uint32_t model) = 0;
-    virtual void UninitCom() = 0;
+    virtual void CoInitializeEx(std::uint32_t model) = 0;
+    virtual void CoUninitialize() = 0;
     // GetModuleFileNameA(own module) into 260 bytes; empty when the path does not fit.
     virtual std::string ModulePath() = 0;
     // GetModuleFileNameW(own module), whole however long; empty on failure.
@@ -248,6 +250,27 @@ struct AppHost {
     // ShowWindow / UpdateWindow
     virtual void ShowWindow(Hwnd window, std::int32_t command) = 0;
     virtual void UpdateWindow(Hwnd window) = 0;
+};
+
+// A picture in memory: a device-independent bitmap and its size in pixels; bitmap 0 means none.
+struct Picture {
+    Handle bitmap = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+// Pictures for the setup window.
+struct Pictures {
+    virtual ~Pictures() = default;
+    // The file `name`, relative to the current directory, decoded by GDI+ (GdipCreateBitmapFromFile)
+    // whatever its format, copied into a 32-bit DIB section; none when it does not decode (also
+    // when GDI+ is missing).
+    virtual Picture DecodeFile(const std::string& name) = 0;
+    // LoadImageA(own module, bitmap resource `id`, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION), with the
+    // bitmap's own size; none when it does not load.
+    virtual Picture LoadBitmapResource(std::uint32_t id) = 0;
+    // DeleteObject
+    virtual void DeleteObject(Handle bitmap) = 0;
 };
 
 // What the launcher needs to set up accounts other than its own and to start programs with the
@@ -292,6 +315,7 @@ struct Ports {
     Dialogs& dialogs;
     AppHost& host;
     Accounts& accounts;
+    Pictures& pictures;
 };
 
 }  // namespace setup

@@ -6,12 +6,12 @@ namespace setup {
 
 bool CMainFrame::CopyFromMedia(const std::string& source, const std::string& fallback,
                                const std::string& destination) {
-    Files& f = m_ports.files;
-    return f.Copy(m_mediaRoot + source, destination, false) || f.Copy(fallback, destination, false);
+    Files& f = ports_.files;
+    return f.Copy(mediaRoot_ + source, destination, false) || f.Copy(fallback, destination, false);
 }
 
 bool CMainFrame::ClearAndDelete(const std::string& path) {
-    Files& f = m_ports.files;
+    Files& f = ports_.files;
     f.SetAttributes(path, win::kFileAttributeNormal);
     if (f.Remove(path)) return false;
     // Windows refuses to delete the file of a running program (access denied) or one that a
@@ -29,7 +29,7 @@ void CMainFrame::InstallProgram(const std::string& source, const std::string& fa
     // there, and what the applet's start below finds.
     const std::string pending = destination + kPendingSuffix;
     if (!CopyFromMedia(source, fallback, pending)) return;
-    if (!m_ports.files.Move(pending, destination,
+    if (!ports_.files.Move(pending, destination,
                             win::kMovefileDelayUntilReboot | win::kMovefileReplaceExisting))
         ClearAndDelete(pending);
 }

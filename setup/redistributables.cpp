@@ -43,13 +43,13 @@ const Redistributable kRedistributables[] = {
 }  // namespace
 
 void CMainFrame::InstallRedistributables() {
-    Windows& w = m_ports.windows;
-    InstallContext& c = m_ctx;
+    Windows& w = ports_.windows;
+    InstallContext& c = ctx_;
     const bool belowSix = BelowSix();
     for (const Redistributable& r : kRedistributables) {
         if (r.belowSixOnly && !belowSix) continue;
         if (r.program == nullptr) {
-            if (r.raiseLauncher) w.BringToTop(m_hWnd);
+            if (r.raiseLauncher) w.BringToTop(window_);
             continue;
         }
         // Each package starts from an empty slot, so no position is left over from the last one.
@@ -59,7 +59,7 @@ void CMainFrame::InstallRedistributables() {
             c.startupA.x = (w.Metric(win::kSmCxScreen) - r.window.width) / 2;
             c.startupA.y = (w.Metric(win::kSmCyScreen) - r.window.height) / 2;
         }
-        if (r.raiseLauncher) w.BringToTop(m_hWnd);
+        if (r.raiseLauncher) w.BringToTop(window_);
         if (!StartMediaFirst(r.program, r.args, r.folder) && r.otherProgram != nullptr)
             StartMediaFirst(r.otherProgram, "", r.otherFolder);
         WaitAndClose(c.processA);

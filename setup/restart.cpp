@@ -5,11 +5,11 @@
 namespace setup {
 
 void CMainFrame::RestartPromptAndEnd() {
-    Restart& r = m_ports.restart;
+    Restart& r = ports_.restart;
     CRestartDlg dialog;
-    const std::int32_t result = m_ports.dialogs.RunModal(kRestartDialog, m_hWnd, dialog);
+    const std::int32_t result = ports_.dialogs.RunModal(kRestartDialog, window_, dialog);
     if (result == win::kIdOk && dialog.m_nRestartNow == 1) {
-        m_ctx.shutdownPermission = 1;
+        ctx_.shutdownPermission = 1;
         if (!r.ExitSession(win::kEwxReboot, 0)) {
             if (Handle token = r.OpenToken(win::kTokenAdjustPrivileges | win::kTokenQuery)) {
                 r.EnablePrivilege(token, "SeShutdownPrivilege", win::kSePrivilegeEnabled);
@@ -18,8 +18,8 @@ void CMainFrame::RestartPromptAndEnd() {
             }
         }
     }
-    m_ctx.shutdownPermission = 1;
-    m_ports.windows.Post(m_hWnd, win::kWmClose, 0, 0);
+    ctx_.shutdownPermission = 1;
+    ports_.windows.Post(window_, win::kWmClose, 0, 0);
 }
 
 }  // namespace setup

@@ -18,6 +18,7 @@ public:
     // A click on radio button 1001 or 1002.
     void OnRadio(std::int32_t id);
 
+    // The dialog's field keeps its established name.
     std::int32_t m_nRestartNow = 0;
 };
 

@@ -15,27 +15,29 @@ const char kFolderText[] =
     "Setup cannot run from this folder: its name cannot be passed on to the installers.\n\n"
     "Please copy the setup files to a folder with a plain name, such as C:\\TV Card, and run Setup from there.";
 constexpr std::uint32_t kPlatformSix = 0x00060000;
+// The pause between the installers and the per-account set-up.
+constexpr std::uint32_t kSettleMs = 1000;
 
 }  // namespace
 
-bool CMainFrame::LumoraLine() const { return m_ctx.both != 0 || m_ctx.harloOnly == 0; }
+bool CMainFrame::LumoraLine() const { return ctx_.both != 0 || ctx_.harloOnly == 0; }
 
-bool CMainFrame::BelowSix() const { return m_ctx.platformVersion < kPlatformSix; }
+bool CMainFrame::BelowSix() const { return ctx_.platformVersion < kPlatformSix; }
 
 void CMainFrame::StartInstall() {
-    Windows& w = m_ports.windows;
-    Registry& reg = m_ports.registry;
+    Windows& w = ports_.windows;
+    Registry& reg = ports_.registry;
 
     // No exact ANSI path to the media (see CSetupApp): every start and copy would fail, so
     // nothing is installed and no restart is offered.
-    if (m_mediaRoot.empty()) {
-        w.Alert(m_hWnd, kFolderText, kGuardCaption, win::kMbIconHand);
-        w.Post(m_hWnd, win::kWmClose, 0, 0);
+    if (mediaRoot_.empty()) {
+        w.Alert(window_, kFolderText, kGuardCaption, win::kMbIconHand);
+        w.Post(window_, win::kWmClose, 0, 0);
         return;
     }
     if (w.FindTop(nullptr, kWizardTitle) != 0) {
-        w.Alert(m_hWnd, kGuardText, kGuardCaption, win::kMbIconHand);
-        w.Post(m_hWnd, win::kWmClose, 0, 0);
+        w.Alert(window_, kGuardText, kGuardCaption, win::kMbIconHand);
+        w.Post(window_, win::kWmClose, 0, 0);
         return;
     }
 
@@ -45,12 +47,12 @@ void CMainFrame::StartInstall() {
         reg.CloseKey(key);
     }
 
-    m_ctx.platformVersion = 0;
-    const std::string system = m_ports.files.SystemDirectory();
-    if (!system.empty()) m_ctx.platformVersion = m_ports.files.ProductVersionMS(system + "\\VERSION.DLL");
+    ctx_.platformVersion = 0;
+    const std::string system = ports_.files.SystemDirectory();
+    if (!system.empty()) ctx_.platformVersion = ports_.files.ProductVersionMS(system + "\\VERSION.DLL");
 
-    ResetSlot(m_ctx.startupA, m_ctx.processA);
-    m_ctx.driverInstaller = 1;
+    ResetSlot(ctx_.startupA, ctx_.processA);
+    ctx_.driverInstaller = 1;
 
     if (Handle key = reg.CreateKey(RegRoot::LocalMachine, kTunerKey, 0, win::kKeyAllAccess)) {
         const std::uint32_t zero = 0;
@@ -61,24 +63,24 @@ void CMainFrame::StartInstall() {
     StartMediaFirst("Tessly\\Driver\\Drivloom.exe", " /NOREBOOT", "Tessly\\Driver",
                     "Driver\\Drivloom.exe", "Driver");
 
-    if (!m_ports.sync.StartWorker(*this)) {
+    if (!ports_.sync.StartWorker(*this)) {
         // Without the worker nothing would ever end the launcher or lift the shutdown guard.
-        m_ctx.shutdownPermission = 1;
-        w.Post(m_hWnd, win::kWmClose, 0, 0);
+        ctx_.shutdownPermission = 1;
+        w.Post(window_, win::kWmClose, 0, 0);
     }
 }
 
 void CMainFrame::RunWorker() {
-    Processes& p = m_ports.processes;
-    Files& f = m_ports.files;
-    Windows& w = m_ports.windows;
-    Sync& sync = m_ports.sync;
-    InstallContext& c = m_ctx;
+    Processes& p = ports_.processes;
+    Files& f = ports_.files;
+    Windows& w = ports_.windows;
+    Sync& sync = ports_.sync;
+    InstallContext& c = ctx_;
 
-    m_windowsDir = f.WindowsDirectory();
-    m_systemDir = f.SystemDirectory();
-    const std::string& windir = m_windowsDir;
-    const std::string& sysdir = m_systemDir;
+    windowsDir_ = f.WindowsDirectory();
+    systemDir_ = f.SystemDirectory();
+    const std::string& windir = windowsDir_;
+    const std::string& sysdir = systemDir_;
     // A folder the platform did not name (a failed call, a path too long for its buffer) would
     // put every path built on it at the root of the current drive: the steps built on it are
     // left out, and the rest of the sequence runs.
@@ -100,9 +102,9 @@ void CMainFrame::RunWorker() {
         c.missCounter = 0;
         c.watchDone = event;
         // Without the message the watch never starts and nothing would set the event: unwatched.
-        if (!w.Post(m_hWnd, kMsgStartWatch, 0, 0)) {
+        if (!w.Post(window_, kMsgStartWatch, 0, 0)) {
             c.watchDone = 0;
-            sync.Close(event);
+            sync.CloseHandle(event);
         }
     }
 
@@ -135,7 +137,7 @@ void CMainFrame::RunWorker() {
     if (c.processA.process != 0) p.WaitFor(c.processA.process, win::kInfinite);
     if (Handle event = c.watchDone.load()) {
         sync.WaitFor(event, win::kInfinite);
-        sync.Close(event);
+        sync.CloseHandle(event);
         c.watchDone = 0;
     }
     CloseSlot(c.processA);
@@ -146,7 +148,7 @@ void CMainFrame::RunWorker() {
         WaitAndClose(c.processA);
     }
 
-    sync.Pause(1000);
+    sync.Sleep(kSettleMs);
     SetUpEveryAccount(ReceiverProfile());
 
     // The old applet and its device monitor must not hold the files that are replaced below:

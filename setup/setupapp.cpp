@@ -61,30 +61,30 @@ Switches ParseSwitches(const std::string& commandLine) {
 CSetupApp::~CSetupApp() = default;
 
 bool CSetupApp::InitInstance(const std::string& commandLine) {
-    AppHost& host = m_ports.host;
-    const std::string name = host.LoadText(kInstanceNameId);
+    AppHost& host = ports_.host;
+    const std::string name = host.LoadString(kInstanceNameId);
 
-    if (Handle other = host.OpenNamedMutex(win::kMutexAllAccess, true, name)) {
-        host.Close(other);
-        if (Hwnd window = m_ports.windows.FindTop(nullptr, name.c_str()))
-            m_ports.windows.BringToTop(window);
+    if (Handle other = host.OpenMutex(win::kMutexAllAccess, true, name)) {
+        host.CloseHandle(other);
+        if (Hwnd window = ports_.windows.FindTop(nullptr, name.c_str()))
+            ports_.windows.BringToTop(window);
         return false;
     }
-    m_hMutex = host.CreateNamedMutex(true, name);
-    host.InitCom(win::kCoinitMultithreaded);
+    mutex_ = host.CreateMutex(true, name);
+    host.CoInitializeEx(win::kCoinitMultithreaded);
 
     // Without an exact ANSI path no media path can be built: the root stays empty, and the
     // window says so instead of installing.
     const std::string modulePath = ExactAnsiModulePath(host);
-    if (!modulePath.empty()) m_mediaRoot = MediaRootFromModule(modulePath);
+    if (!modulePath.empty()) mediaRoot_ = MediaRootFromModule(modulePath);
 
-    m_pMainWnd = std::make_unique<CMainFrame>(m_ports, m_mediaRoot);
-    const Hwnd window = host.CreateMainWindow(*m_pMainWnd);
+    mainFrame_ = std::make_unique<CMainFrame>(ports_, mediaRoot_);
+    const Hwnd window = host.CreateMainWindow(*mainFrame_);
     if (window == 0) return false;  // nothing could ever end the message loop
 
     const Switches s = ParseSwitches(commandLine);
-    if (s.harloOnly) m_pMainWnd->Context().harloOnly = 1;
-    if (s.both) m_pMainWnd->Context().both = 1;
+    if (s.harloOnly) mainFrame_->Context().harloOnly = 1;
+    if (s.both) mainFrame_->Context().both = 1;
 
     host.ShowWindow(window, win::kSwShow);
     host.UpdateWindow(window);
@@ -92,10 +92,10 @@ bool CSetupApp::InitInstance(const std::string& commandLine) {
 }
 
 std::int32_t CSetupApp::ExitInstance(std::int32_t loopExitCode) {
-    m_ports.host.UninitCom();
-    if (m_hMutex != 0) {
-        m_ports.host.Close(m_hMutex);
-        m_hMutex = 0;
+    ports_.host.CoUninitialize();
+    if (mutex_ != 0) {
+        ports_.host.CloseHandle(mutex_);
+        mutex_ = 0;
     }
     return loopExitCode;
 }

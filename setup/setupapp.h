@@ -30,7 +30,7 @@ Switches ParseSwitches(const std::string& commandLine);
 
 class CSetupApp {
 public:
-    explicit CSetupApp(Ports& ports) : m_ports(ports) {}
+    explicit CSetupApp(Ports& ports) : ports_(ports) {}
     ~CSetupApp();
 
     // True to enter the message loop, false to end at once.
@@ -38,16 +38,16 @@ public:
     // After the message loop; returns the program's exit code.
     std::int32_t ExitInstance(std::int32_t loopExitCode);
 
-    CMainFrame* MainFrame() const { return m_pMainWnd.get(); }
-    const std::string& MediaRoot() const { return m_mediaRoot; }
+    CMainFrame* MainFrame() const { return mainFrame_.get(); }
+    const std::string& MediaRoot() const { return mediaRoot_; }
 
 private:
-    Ports& m_ports;
-    Handle m_hMutex = 0;
-    std::string m_mediaRoot;
+    Ports& ports_;
+    Handle mutex_ = 0;
+    std::string mediaRoot_;
     // The worker thread uses the frame until the process ends: it is never destroyed before that
     // in the program (WinMain leaves with ExitProcess), only when a test drops the app.
-    std::unique_ptr<CMainFrame> m_pMainWnd;
+    std::unique_ptr<CMainFrame> mainFrame_;
 };
 
 }  // namespace setup

@@ -26,37 +26,28 @@ std::wstring WideOf(const std::string& text) {
     return out;
 }
 
-struct File {
-    HANDLE h;
-    explicit File(HANDLE handle) : h(handle) {}
-    ~File() {
-        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-};
-
 }  // namespace
 
 bool AccountsAdapter::ReadAll(const std::string& path, std::string* bytes) {
-    File file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.h == INVALID_HANDLE_VALUE) return false;
+    const UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     DWORD high = 0;
-    const DWORD size = GetFileSize(file.h, &high);
+    const DWORD size = GetFileSize(file.get(), &high);
     if (size == INVALID_FILE_SIZE || high != 0 || size > kMaxRead) return false;
     std::string data(size, '\0');
     DWORD done = 0;
-    if (size != 0 && (!::ReadFile(file.h, &data[0], size, &done, nullptr) || done != size)) return false;
+    if (size != 0 && (!::ReadFile(file.get(), &data[0], size, &done, nullptr) || done != size)) return false;
     *bytes = std::move(data);
     return true;
 }
 
 bool AccountsAdapter::WriteAll(const std::string& path, const std::string& bytes) {
-    File file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.h == INVALID_HANDLE_VALUE) return false;
+    const UniqueFile file(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     DWORD done = 0;
-    return ::WriteFile(file.h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
+    return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
            done == bytes.size();
 }
 
@@ -78,13 +69,13 @@ bool AccountsAdapter::SessionOf(std::uint32_t processId, std::uint32_t* session)
 
 Handle AccountsAdapter::OpenToken(Handle process, std::uint32_t access) {
     HANDLE token = nullptr;
-    return OpenProcessToken(As<HANDLE>(process), access, &token) ? Of(token) : 0;
+    return OpenProcessToken(processes_.Get(process), access, &token) ? tokens_.Adopt(token) : 0;
 }
 
 Handle AccountsAdapter::DuplicatePrimary(Handle token, std::uint32_t access) {
     HANDLE primary = nullptr;
-    return DuplicateTokenEx(As<HANDLE>(token), access, nullptr, SecurityImpersonation, TokenPrimary, &primary)
-               ? Of(primary) : 0;
+    return DuplicateTokenEx(tokens_.Get(token), access, nullptr, SecurityImpersonation, TokenPrimary, &primary)
+               ? tokens_.Adopt(primary) : 0;
 }
 
 bool AccountsAdapter::CanStartWithToken() { return CreateWithToken() != nullptr; }
@@ -102,13 +93,14 @@ bool AccountsAdapter::StartWithToken(Handle token, std::uint32_t logonFlags, con
     PROCESS_INFORMATION pi = {};
     std::wstring cmd = WideOf(commandLine);  // the function may write to it
     const std::wstring dir = WideOf(workingDir);
-    if (!create(As<HANDLE>(token), logonFlags, nullptr, &cmd[0], creationFlags, nullptr,
+    if (!create(tokens_.Get(token), logonFlags, nullptr, &cmd[0], creationFlags, nullptr,
                 dir.empty() ? nullptr : dir.c_str(), &si, &pi))
         return false;
-    *process = ProcessRecord{Of(pi.hProcess), Of(pi.hThread), pi.dwProcessId, pi.dwThreadId};
+    *process = ProcessRecord{processes_.Adopt(pi.hProcess), processes_.Adopt(pi.hThread), pi.dwProcessId,
+                             pi.dwThreadId};
     return true;
 }
 
-void AccountsAdapter::CloseToken(Handle token) { CloseHandle(As<HANDLE>(token)); }
+void AccountsAdapter::CloseToken(Handle token) { tokens_.Close(token); }
 
 }  // namespace setup::win32

@@ -1,7 +1,8 @@
 // Win32 implementations of the launcher's ports: each call is the ANSI function named in ports.h,
-// with the parameters passed through unchanged. Each adapter has a file named for its port.
+// with the parameters passed through unchanged. Each adapter has a file named for its port. What
+// an adapter opens stays in its table of owners (OwnedHandles); the logic holds only the number.
 #pragma once
-#include <windows.h>
+#include "platform.h"
 
 #include <memory>
 
@@ -27,6 +28,9 @@ public:
                   std::uint32_t size) override;
     bool DeleteValue(Handle key, const std::string& name) override;
     void CloseKey(Handle key) override;
+
+private:
+    OwnedHandles<KeyTraits> keys_;
 };
 
 class ProcessesAdapter : public Processes {
@@ -36,8 +40,15 @@ public:
     std::uint32_t WaitFor(Handle handle, std::uint32_t timeoutMs) override;
     Handle Open(std::uint32_t access, bool inheritHandle, std::uint32_t processId) override;
     std::uint32_t WaitIdle(Handle process, std::uint32_t timeoutMs) override;
-    void Close(Handle handle) override;
+    void CloseHandle(Handle handle) override;
     void Exec(const std::string& commandLine, std::int32_t show) override;
+
+    // For the Accounts adapter, whose processes this port waits on and closes.
+    Handle Adopt(HANDLE handle) { return handles_.Adopt(handle); }
+    HANDLE Get(Handle handle) { return handles_.Get(handle); }
+
+private:
+    OwnedHandles<HandleTraits> handles_;  // processes and threads
 };
 
 class FilesAdapter : public Files {
@@ -63,8 +74,8 @@ public:
     void BringToTop(Hwnd window) override;
     std::int32_t Alert(Hwnd owner, const std::string& text, const std::string& caption,
                        std::uint32_t style) override;
-    bool StartTimer(Hwnd window, std::uint32_t id, std::uint32_t periodMs) override;
-    void StopTimer(Hwnd window, std::uint32_t id) override;
+    bool SetTimer(Hwnd window, std::uint32_t id, std::uint32_t periodMs) override;
+    void KillTimer(Hwnd window, std::uint32_t id) override;
     std::int32_t Metric(std::int32_t index) override;
 };
 
@@ -73,9 +84,12 @@ public:
     Handle NewEvent(bool manualReset, bool initialState) override;
     void SetEvent(Handle event) override;
     std::uint32_t WaitFor(Handle handle, std::uint32_t timeoutMs) override;
-    void Close(Handle handle) override;
-    void Pause(std::uint32_t ms) override;
+    void CloseHandle(Handle handle) override;
+    void Sleep(std::uint32_t ms) override;
     bool StartWorker(CMainFrame& frame) override;
+
+private:
+    OwnedHandles<HandleTraits> events_;
 };
 
 class RestartAdapter : public Restart {
@@ -84,6 +98,9 @@ public:
     Handle OpenToken(std::uint32_t access) override;
     void EnablePrivilege(Handle token, const std::string& privilege, std::uint32_t attributes) override;
     void CloseToken(Handle token) override;
+
+private:
+    OwnedHandles<HandleTraits> tokens_;
 };
 
 class DialogsAdapter : public Dialogs {
@@ -95,8 +112,11 @@ private:
     HINSTANCE instance_;
 };
 
+// Its tokens are its own; the processes it opens a token of and those it starts are the Processes
+// adapter's, which waits on them and closes them.
 class AccountsAdapter : public Accounts {
 public:
+    explicit AccountsAdapter(ProcessesAdapter& processes) : processes_(processes) {}
     bool ReadAll(const std::string& path, std::string* bytes) override;
     bool WriteAll(const std::string& path, const std::string& bytes) override;
     std::u16string Widen(const std::string& text) override;
@@ -110,20 +130,38 @@ public:
                         std::uint32_t creationFlags, const std::string& workingDir,
                         const StartupRecord& startup, ProcessRecord* process) override;
     void CloseToken(Handle token) override;
+
+private:
+    ProcessesAdapter& processes_;
+    OwnedHandles<HandleTraits> tokens_;
+};
+
+class PicturesAdapter : public Pictures {
+public:
+    explicit PicturesAdapter(HINSTANCE instance) : instance_(instance) {}
+    Picture DecodeFile(const std::string& name) override;
+    Picture LoadBitmapResource(std::uint32_t id) override;
+    void DeleteObject(Handle bitmap) override;
+    // For painting: the bitmap behind a picture's number, null for none.
+    HBITMAP Bitmap(Handle bitmap);
+
+private:
+    HINSTANCE instance_;
+    OwnedHandles<GdiTraits> bitmaps_;
 };
 
 // The application's start-up calls, and the setup window (its class, painting and message routing
 // are in frame.cpp).
 class HostAdapter : public AppHost {
 public:
-    explicit HostAdapter(HINSTANCE instance);
+    HostAdapter(HINSTANCE instance, PicturesAdapter& pictures);
     ~HostAdapter() override;
-    std::string LoadText(std::uint32_t id) override;
-    Handle OpenNamedMutex(std::uint32_t access, bool inherit, const std::string& name) override;
-    Handle CreateNamedMutex(bool initialOwner, const std::string& name) override;
-    void Close(Handle handle) override;
-    void InitCom(std::uint32_t model) override;
-    void UninitCom() override;
+    std::string LoadString(std::uint32_t id) override;
+    Handle OpenMutex(std::uint32_t access, bool inherit, const std::string& name) override;
+    Handle CreateMutex(bool initialOwner, const std::string& name) override;
+    void CloseHandle(Handle handle) override;
+    void CoInitializeEx(std::uint32_t model) override;
+    void CoUninitialize() override;
     std::string ModulePath() override;
     std::u16string ModulePathWide() override;
     std::u16string ShortPath(const std::u16string& path) override;
@@ -134,6 +172,8 @@ public:
 
 private:
     HINSTANCE instance_;
+    PicturesAdapter& pictures_;
+    OwnedHandles<HandleTraits> mutexes_;
     UniqueGdi background_;  // the class brush, alive as long as the class
     std::unique_ptr<FrameWindow> window_;
 };

@@ -11,6 +11,9 @@ static_assert(ERROR_ACCESS_DENIED == win::kErrorAccessDenied && ERROR_SHARING_VI
 
 namespace {
 
+// Extra zeroed bytes beyond the size that GetFileVersionInfoSizeA asks for.
+constexpr DWORD kVersionSlack = 100;
+
 std::string Directory(UINT (WINAPI* get)(LPSTR, UINT)) {
     char buf[MAX_PATH] = {};
     UINT n = get(buf, MAX_PATH);
@@ -38,7 +41,7 @@ std::uint32_t FilesAdapter::ProductVersionMS(const std::string& path) {
     DWORD ignored = 0;
     DWORD size = api.infoSize(path.c_str(), &ignored);
     if (size == 0) return 0;
-    UniqueGlobal memory(GlobalAlloc(GMEM_ZEROINIT, size + 100));
+    UniqueGlobal memory(GlobalAlloc(GMEM_ZEROINIT, size + kVersionSlack));
     if (!memory) return 0;
     void* block = GlobalLock(memory.get());
     std::uint32_t version = 0;

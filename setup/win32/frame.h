@@ -1,20 +1,19 @@
-// The setup window: its class, skin, title font, painting and the routing of its messages to
-// CMainFrame.
+// The setup window: its class, title font, painting of the skin that CMainFrame chose, and the
+// routing of its messages to CMainFrame.
 #pragma once
-#include <windows.h>
+#include "platform.h"
 
+#include "adapters.h"
 #include "mainframe.h"
 #include "unique.h"
 
 namespace setup::win32 {
 
-// The window's own resources; CMainFrame keeps none of them.
+// The window's own resources beside CMainFrame, which holds the skin's picture.
 struct FrameWindow {
     CMainFrame& frame;
     HINSTANCE instance;
-    UniqueGdi skin;
-    int skinWidth = 0;
-    int skinHeight = 0;
+    PicturesAdapter& pictures;  // the skin's bitmap, for painting
     UniqueGdi titleFont;
 };
 

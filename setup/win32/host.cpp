@@ -1,6 +1,6 @@
 // The application object's start-up calls: its strings, the instance mutex, COM, the launcher's
 // own path and its conversion, and the setup window (created by frame.cpp).
-#include <windows.h>
+#include "platform.h"
 #include <objbase.h>
 
 #include "adapters.h"
@@ -8,28 +8,34 @@
 
 namespace setup::win32 {
 
-HostAdapter::HostAdapter(HINSTANCE instance) : instance_(instance) {}
+namespace {
+// The longest string resource the launcher loads, with its terminating zero.
+constexpr int kMaxString = 256;
+}  // namespace
+
+HostAdapter::HostAdapter(HINSTANCE instance, PicturesAdapter& pictures)
+    : instance_(instance), pictures_(pictures) {}
 HostAdapter::~HostAdapter() = default;
 
-std::string HostAdapter::LoadText(std::uint32_t id) {
-    char buf[256] = {};
+std::string HostAdapter::LoadString(std::uint32_t id) {
+    char buf[kMaxString] = {};
     int n = LoadStringA(instance_, id, buf, sizeof buf);
     return std::string(buf, n > 0 ? n : 0);
 }
 
-Handle HostAdapter::OpenNamedMutex(std::uint32_t access, bool inherit, const std::string& name) {
-    return Of(OpenMutexA(access, inherit, name.c_str()));
+Handle HostAdapter::OpenMutex(std::uint32_t access, bool inherit, const std::string& name) {
+    return mutexes_.Adopt(OpenMutexA(access, inherit, name.c_str()));
 }
 
-Handle HostAdapter::CreateNamedMutex(bool initialOwner, const std::string& name) {
-    return Of(CreateMutexA(nullptr, initialOwner, name.c_str()));
+Handle HostAdapter::CreateMutex(bool initialOwner, const std::string& name) {
+    return mutexes_.Adopt(CreateMutexA(nullptr, initialOwner, name.c_str()));
 }
 
-void HostAdapter::Close(Handle handle) { CloseHandle(As<HANDLE>(handle)); }
+void HostAdapter::CloseHandle(Handle handle) { mutexes_.Close(handle); }
 
-void HostAdapter::InitCom(std::uint32_t model) { CoInitializeEx(nullptr, model); }
+void HostAdapter::CoInitializeEx(std::uint32_t model) { ::CoInitializeEx(nullptr, model); }
 
-void HostAdapter::UninitCom() { CoUninitialize(); }
+void HostAdapter::CoUninitialize() { ::CoUninitialize(); }
 
 std::string HostAdapter::ModulePath() {
     char buf[MAX_PATH] = {};
@@ -79,7 +85,7 @@ bool HostAdapter::ToAnsi(const std::u16string& wide, std::string* ansi) {
 
 Hwnd HostAdapter::CreateMainWindow(CMainFrame& frame) {
     if (!background_) background_.reset(CreateSolidBrush(kFrameBackground));
-    window_ = std::make_unique<FrameWindow>(FrameWindow{frame, instance_, {}, 0, 0, {}});
+    window_ = std::make_unique<FrameWindow>(FrameWindow{frame, instance_, pictures_, {}});
     return Of(CreateFrameWindow(*window_, static_cast<HBRUSH>(background_.get())));
 }
 

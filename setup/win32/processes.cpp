@@ -8,7 +8,7 @@ namespace setup::win32 {
 
 #if !defined(_WIN64)
 // The logic's start-up records carry the 32-bit record's size.
-static_assert(sizeof(STARTUPINFOA) == 68);
+static_assert(sizeof(STARTUPINFOA) == win::kStartupInfoSize);
 #endif
 static_assert(SYNCHRONIZE == win::kSynchronize && WAIT_TIMEOUT == win::kWaitTimeout);
 
@@ -16,7 +16,7 @@ bool ProcessesAdapter::Start(const std::string& commandLine, bool inheritHandles
                              const std::string& workingDir, const StartupRecord& startup,
                              ProcessRecord* process) {
     STARTUPINFOA si = {};
-    si.cb = sizeof si;  // the logic's 68 is this record's size on i686 (checked above)
+    si.cb = sizeof si;  // the logic's size on i686 (checked above)
     si.dwFlags = startup.flags;
     si.dwX = static_cast<DWORD>(startup.x);
     si.dwY = static_cast<DWORD>(startup.y);
@@ -26,23 +26,23 @@ bool ProcessesAdapter::Start(const std::string& commandLine, bool inheritHandles
     if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, inheritHandles, creationFlags, nullptr,
                         workingDir.c_str(), &si, &pi))
         return false;
-    *process = ProcessRecord{Of(pi.hProcess), Of(pi.hThread), pi.dwProcessId, pi.dwThreadId};
+    *process = ProcessRecord{Adopt(pi.hProcess), Adopt(pi.hThread), pi.dwProcessId, pi.dwThreadId};
     return true;
 }
 
 std::uint32_t ProcessesAdapter::WaitFor(Handle handle, std::uint32_t timeoutMs) {
-    return WaitForSingleObject(As<HANDLE>(handle), timeoutMs);
+    return WaitForSingleObject(Get(handle), timeoutMs);
 }
 
 Handle ProcessesAdapter::Open(std::uint32_t access, bool inheritHandle, std::uint32_t processId) {
-    return Of(OpenProcess(access, inheritHandle, processId));
+    return Adopt(OpenProcess(access, inheritHandle, processId));
 }
 
 std::uint32_t ProcessesAdapter::WaitIdle(Handle process, std::uint32_t timeoutMs) {
-    return WaitForInputIdle(As<HANDLE>(process), timeoutMs);
+    return WaitForInputIdle(Get(process), timeoutMs);
 }
 
-void ProcessesAdapter::Close(Handle handle) { CloseHandle(As<HANDLE>(handle)); }
+void ProcessesAdapter::CloseHandle(Handle handle) { handles_.Close(handle); }
 
 void ProcessesAdapter::Exec(const std::string& commandLine, std::int32_t show) {
     WinExec(commandLine.c_str(), static_cast<UINT>(show));

@@ -9,7 +9,7 @@ bool RestartAdapter::ExitSession(std::uint32_t flags, std::uint32_t reason) {
 
 Handle RestartAdapter::OpenToken(std::uint32_t access) {
     HANDLE token = nullptr;
-    return OpenProcessToken(GetCurrentProcess(), access, &token) ? Of(token) : 0;
+    return OpenProcessToken(GetCurrentProcess(), access, &token) ? tokens_.Adopt(token) : 0;
 }
 
 void RestartAdapter::EnablePrivilege(Handle token, const std::string& privilege, std::uint32_t attributes) {
@@ -17,9 +17,9 @@ void RestartAdapter::EnablePrivilege(Handle token, const std::string& privilege,
     tp.PrivilegeCount = 1;
     tp.Privileges[0].Attributes = attributes;
     LookupPrivilegeValueA(nullptr, privilege.c_str(), &tp.Privileges[0].Luid);
-    AdjustTokenPrivileges(As<HANDLE>(token), FALSE, &tp, 0, nullptr, nullptr);
+    AdjustTokenPrivileges(tokens_.Get(token), FALSE, &tp, 0, nullptr, nullptr);
 }
 
-void RestartAdapter::CloseToken(Handle token) { CloseHandle(As<HANDLE>(token)); }
+void RestartAdapter::CloseToken(Handle token) { tokens_.Close(token); }
 
 }  // namespace setup::win32

@@ -10,18 +10,18 @@ DWORD WINAPI WorkerThunk(LPVOID frame) { return WorkerEntry(frame); }
 }  // namespace
 
 Handle SyncAdapter::NewEvent(bool manualReset, bool initialState) {
-    return Of(CreateEventA(nullptr, manualReset, initialState, nullptr));
+    return events_.Adopt(CreateEventA(nullptr, manualReset, initialState, nullptr));
 }
 
-void SyncAdapter::SetEvent(Handle event) { ::SetEvent(As<HANDLE>(event)); }
+void SyncAdapter::SetEvent(Handle event) { ::SetEvent(events_.Get(event)); }
 
 std::uint32_t SyncAdapter::WaitFor(Handle handle, std::uint32_t timeoutMs) {
-    return WaitForSingleObject(As<HANDLE>(handle), timeoutMs);
+    return WaitForSingleObject(events_.Get(handle), timeoutMs);
 }
 
-void SyncAdapter::Close(Handle handle) { CloseHandle(As<HANDLE>(handle)); }
+void SyncAdapter::CloseHandle(Handle handle) { events_.Close(handle); }
 
-void SyncAdapter::Pause(std::uint32_t ms) { Sleep(ms); }
+void SyncAdapter::Sleep(std::uint32_t ms) { ::Sleep(ms); }
 
 bool SyncAdapter::StartWorker(CMainFrame& frame) {
     DWORD id = 0;

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "unique.h"
+
 namespace setup::win32 {
 
 namespace {
@@ -38,12 +40,12 @@ HMODULE LoadFromAssembly(const wchar_t* fileName, HMODULE program, WORD manifest
     // Where a private copy of the assembly would be looked for: the system folder, which only
     // administrators can write to, instead of the program's own folder.
     request.lpAssemblyDirectory = system;
-    HANDLE context = CreateActCtxW(&request);
-    if (context == INVALID_HANDLE_VALUE) return nullptr;  // the assembly is not installed
+    const UniqueActCtx context(CreateActCtxW(&request));
+    if (!context) return nullptr;  // the assembly is not installed
 
     HMODULE module = nullptr;
     ULONG_PTR cookie = 0;
-    if (ActivateActCtx(context, &cookie)) {
+    if (ActivateActCtx(context.get(), &cookie)) {
         // Loaded by name only when the context sends that name into the assembly: for a name it
         // does not redirect, LoadLibrary would search the program's folder first. The size is
         // Windows XP's, which later versions accept too.
@@ -53,7 +55,6 @@ HMODULE LoadFromAssembly(const wchar_t* fileName, HMODULE program, WORD manifest
             module = LoadLibraryW(fileName);
         DeactivateActCtx(0, cookie);
     }
-    ReleaseActCtx(context);
     return module;
 }
 

@@ -3,7 +3,7 @@
 // named by a program in the program's own folder first, and the launcher runs with administrator
 // rights from wherever its media was copied to, a download folder among them.
 #pragma once
-#include <windows.h>
+#include "platform.h"
 
 namespace setup::win32 {
 

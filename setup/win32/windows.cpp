@@ -32,11 +32,11 @@ std::int32_t WindowsAdapter::Alert(Hwnd owner, const std::string& text, const st
     return MessageBoxA(As<HWND>(owner), text.c_str(), caption.c_str(), style);
 }
 
-bool WindowsAdapter::StartTimer(Hwnd window, std::uint32_t id, std::uint32_t periodMs) {
-    return SetTimer(As<HWND>(window), id, periodMs, nullptr) != 0;
+bool WindowsAdapter::SetTimer(Hwnd window, std::uint32_t id, std::uint32_t periodMs) {
+    return ::SetTimer(As<HWND>(window), id, periodMs, nullptr) != 0;
 }
 
-void WindowsAdapter::StopTimer(Hwnd window, std::uint32_t id) { KillTimer(As<HWND>(window), id); }
+void WindowsAdapter::KillTimer(Hwnd window, std::uint32_t id) { ::KillTimer(As<HWND>(window), id); }
 
 std::int32_t WindowsAdapter::Metric(std::int32_t index) { return GetSystemMetrics(index); }
 

@@ -1,5 +1,5 @@
 // Entry point of setup.exe: the application object's start-up, the message loop and its exit.
-#include <windows.h>
+#include "platform.h"
 
 #include "adapters.h"
 #include "resource.h"
@@ -25,9 +25,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     static SyncAdapter sync;
     static RestartAdapter restart;
     static DialogsAdapter dialogs(instance);
-    static HostAdapter host(instance);
-    static AccountsAdapter accounts;
-    static setup::Ports ports{registry, processes, files, windows, sync, restart, dialogs, host, accounts};
+    static PicturesAdapter pictures(instance);
+    static HostAdapter host(instance, pictures);
+    static AccountsAdapter accounts(processes);
+    static setup::Ports ports{registry, processes, files, windows, sync, restart, dialogs, host, accounts, pictures};
     static setup::CSetupApp app(ports);
 
     int code = 0;

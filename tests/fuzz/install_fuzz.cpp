@@ -80,7 +80,7 @@ class Faulty final : public Registry, public Processes, public Files, public Win
 public:
     // The per-account ports are the world's own: its desktop user is Windows XP's (no token starts).
     Faulty(fuzz::Input& in, fake::World& world)
-        : ports{*this, *this, *this, *this, *this, *this, *this, *this, world}, in_(in), world_(world) {}
+        : ports{*this, *this, *this, *this, *this, *this, *this, *this, world, world}, in_(in), world_(world) {}
 
     Ports ports;
     CMainFrame* frame = nullptr;
@@ -248,14 +248,14 @@ public:
         world_.WaitIdle(process, timeoutMs);
         return Fails(b) ? 0xFFFFFFFF : 0;
     }
-    void Close(Handle handle) override {
+    void CloseHandle(Handle handle) override {
         Step();
         const auto it = open_.find(handle);
         const std::string kind = it == open_.end() ? "" : it->second.kind;
         FUZZ_CHECK(kind.empty() || kind == "process" || kind == "thread" || kind == "event" || kind == "opened process",
                    "closes a " + kind + " handle as a kernel object");
         Release(handle, kind.empty() ? "process" : kind.c_str());
-        world_.Close(handle);
+        world_.CloseHandle(handle);
     }
     Handle Open(std::uint32_t access, bool inheritHandle, std::uint32_t processId) override {
         const std::uint8_t b = Step();
@@ -365,17 +365,17 @@ public:
         alerted = true;
         return world_.Alert(owner, text, caption, style);
     }
-    bool StartTimer(Hwnd window, std::uint32_t id, std::uint32_t periodMs) override {
+    bool SetTimer(Hwnd window, std::uint32_t id, std::uint32_t periodMs) override {
         const std::uint8_t b = Step();
-        world_.StartTimer(window, id, periodMs);
+        world_.SetTimer(window, id, periodMs);
         if (!windowAlive_ || Fails(b)) return false;
         timers_.insert(id);
         return true;
     }
-    void StopTimer(Hwnd window, std::uint32_t id) override {
+    void KillTimer(Hwnd window, std::uint32_t id) override {
         Step();
         timers_.erase(id);
-        world_.StopTimer(window, id);
+        world_.KillTimer(window, id);
     }
     std::int32_t Metric(std::int32_t index) override { return world_.Metric(index); }
 
@@ -391,9 +391,9 @@ public:
         set_.insert(event);
         world_.SetEvent(event);
     }
-    void Pause(std::uint32_t ms) override {
+    void Sleep(std::uint32_t ms) override {
         Step();
-        world_.Pause(ms);
+        world_.Sleep(ms);
     }
     bool StartWorker(CMainFrame& worker) override {
         const std::uint8_t b = Step();
@@ -440,11 +440,11 @@ public:
     }
 
     // ---- AppHost (not used by the sequence) -------------------------------------------------
-    std::string LoadText(std::uint32_t id) override { return world_.LoadText(id); }
-    Handle OpenNamedMutex(std::uint32_t a, bool i, const std::string& n) override { return world_.OpenNamedMutex(a, i, n); }
-    Handle CreateNamedMutex(bool o, const std::string& n) override { return world_.CreateNamedMutex(o, n); }
-    void InitCom(std::uint32_t model) override { world_.InitCom(model); }
-    void UninitCom() override { world_.UninitCom(); }
+    std::string LoadString(std::uint32_t id) override { return world_.LoadString(id); }
+    Handle OpenMutex(std::uint32_t a, bool i, const std::string& n) override { return world_.OpenMutex(a, i, n); }
+    Handle CreateMutex(bool o, const std::string& n) override { return world_.CreateMutex(o, n); }
+    void CoInitializeEx(std::uint32_t model) override { world_.CoInitializeEx(model); }
+    void CoUninitialize() override { world_.CoUninitialize(); }
     std::string ModulePath() override { return world_.ModulePath(); }
     std::u16string ModulePathWide() override { return world_.ModulePathWide(); }
     std::u16string ShortPath(const std::u16string& p) override { return world_.ShortPath(p); }

@@ -12,8 +12,10 @@ std::u16string Latin1(const std::string& text) {
     return out;
 }
 
-// The INF's text without its byte-order mark, as UTF-8 for readable failures (ASCII here).
-std::string Text(const std::string& inf) {
+// The INF's text without its byte-order mark, as UTF-8 for readable failures (ASCII here). A
+// failure of its checks names the caller's line.
+std::string Text(const std::string& inf, const char* file = __builtin_FILE(), int line = __builtin_LINE()) {
+    const ::testing::ScopedTrace caller(file, line, "the INF's text");
     EXPECT_GE(inf.size(), 2u);
     EXPECT_EQ(inf.substr(0, 2), "\xFF\xFE");
     std::string out;

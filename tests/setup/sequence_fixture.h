@@ -21,7 +21,10 @@ protected:
         world->SetDword(RegRoot::LocalMachine, fake::kTunerKey, "GPIO", 0x4000);
     }
 
-    fake::Trace Run(const std::string& mediaRoot = "D:\\", int harloOnly = 0, int both = 0) {
+    // A failure of the checks at its end names the caller's line.
+    fake::Trace Run(const std::string& mediaRoot = "D:\\", int harloOnly = 0, int both = 0,
+                    const char* file = __builtin_FILE(), int line = __builtin_LINE()) {
+        const ::testing::ScopedTrace caller(file, line, "the installation run from here");
         frame = std::make_unique<CMainFrame>(world->ports(), mediaRoot);
         frame->Context().harloOnly = harloOnly;
         frame->Context().both = both;

@@ -17,8 +17,8 @@ const std::string kBorrin = R"(Harlo\BorrinUtility)";
 Trace Child(const std::string& program, const std::string& folder, const std::string& at = "",
             const std::string& args = "") {
     return {"Start(\"D:\\" + program + args + "\", \"D:\\" + folder + "\")" + at,
-            "WaitFor(P " + program + ", INFINITE)", "Close(P " + program + ")",
-            "Close(T " + program + ")"};
+            "WaitFor(P " + program + ", INFINITE)", "CloseHandle(P " + program + ")",
+            "CloseHandle(T " + program + ")"};
 }
 
 Trace Preparation() {
@@ -40,8 +40,8 @@ Trace Preparation() {
 Trace Installer(const std::string& dir) {
     return {
         R"(WaitFor(P Driver\Drivloom.exe, INFINITE))",
-        R"(Close(P Driver\Drivloom.exe))",
-        R"(Close(T Driver\Drivloom.exe))",
+        R"(CloseHandle(P Driver\Drivloom.exe))",
+        R"(CloseHandle(T Driver\Drivloom.exe))",
         R"(FindWindow("Afx:00400000:0", "Nuvex Schedule Agent"))",
         "Start(\"D:\\" + dir + "\\setup.exe\", \"D:\\" + dir + "\")",
         "WaitIdle(P " + dir + "\\setup.exe, INFINITE)",
@@ -78,9 +78,9 @@ Trace WaitInstaller(const std::string& dir) {
         R"(FindWindow(null, "Lumora - InstallShield Wizard"))",
         R"(KillTimer(frame, 200))",
         R"(SetEvent(E1))",
-        R"(Close(E1))",
-        "Close(P " + dir + "\\setup.exe)",
-        "Close(T " + dir + "\\setup.exe)",
+        R"(CloseHandle(E1))",
+        "CloseHandle(P " + dir + "\\setup.exe)",
+        "CloseHandle(T " + dir + "\\setup.exe)",
     };
 }
 
@@ -98,11 +98,10 @@ Trace Profile() {
 }
 
 // The per-account step registered, on a machine where it was never registered before.
-Trace EveryAccount(const std::string& version = "1,0,0,1", const std::string& reads = " fails") {
-    const std::string v = std::to_string(version.size() + 1) + " bytes \"" + version + "\\0\")";
+Trace EveryAccount() {
     return {
-        R"(ReadFile(C:\WINDOWS\MyInstall\RC.reg))" + reads,
-        R"(ReadFile(C:\WINDOWS\MyInstall\TSS.reg))" + reads,
+        R"(ReadFile(C:\WINDOWS\MyInstall\RC.reg) fails)",
+        R"(ReadFile(C:\WINDOWS\MyInstall\TSS.reg) fails)",
         R"(CreateKey(HKLM Component, 0, 0xF013F))",
         R"(QueryValue(Component, "Version", type 1, size 63))",
         R"(WriteFile(C:\WINDOWS\MyInstall\PerUser.inf))",
@@ -110,10 +109,10 @@ Trace EveryAccount(const std::string& version = "1,0,0,1", const std::string& re
         R"(SetValue(Component, "ComponentID", type 1, 30 bytes "TV Card Remote Control Applet\0"))",
         R"(SetValue(Component, "IsInstalled", type 4, 4 bytes 0x1))",
         R"(SetValue(Component, "StubPath", type 1, 117 bytes "C:\WINDOWS\system32\rundll32.exe setupapi.dll,InstallHinfSection DefaultInstall 128 C:\WINDOWS\MyInstall\PerUser.inf\0"))",
-        "SetValue(Component, \"Version\", type 1, " + v,
+        R"(SetValue(Component, "Version", type 1, 8 bytes "1,0,0,1\0"))",
         R"(CloseKey(Component))",
         R"(CreateKey(HKCU AccountRecord, 0, 0xF003F))",
-        "SetValue(AccountRecord, \"Version\", type 1, " + v,
+        R"(SetValue(AccountRecord, "Version", type 1, 8 bytes "1,0,0,1\0"))",
         R"(CloseKey(AccountRecord))",
     };
 }
@@ -133,8 +132,8 @@ Trace Applet(const std::string& utility) {
         "CopyFile(D:\\" + utility + R"(\Pelkora.ex_, C:\WINDOWS\Pelkora.exe, 0))",
         R"(GetProcAddress(CreateProcessWithTokenW) fails)",
         R"(Start("C:\WINDOWS\Pelkora.exe", "C:\WINDOWS"))",
-        R"(Close(P WINDOWS\Pelkora.exe))",
-        R"(Close(T WINDOWS\Pelkora.exe))",
+        R"(CloseHandle(P WINDOWS\Pelkora.exe))",
+        R"(CloseHandle(T WINDOWS\Pelkora.exe))",
     }});
 }
 
@@ -153,8 +152,8 @@ Trace RedistBelowSix() {
 Trace End() {
     return {
         R"(WaitFor(P WINDOWS\regedit.exe, INFINITE))",
-        R"(Close(P WINDOWS\regedit.exe))",
-        R"(Close(T WINDOWS\regedit.exe))",
+        R"(CloseHandle(P WINDOWS\regedit.exe))",
+        R"(CloseHandle(T WINDOWS\regedit.exe))",
         R"(DialogBox(131, frame))",
         R"(SetCheck(1001, 1))",
         R"(ExitWindowsEx(2, 0))",
@@ -251,7 +250,7 @@ TEST_F(SequenceTest, WmfThatCannotStartIsReplacedByMp10Setup) {
     const Trace relative = {R"(Start("D:\WMF\wmfdist11.exe /norestart", "D:\WMF") fails)",
                             R"(Start("WMF\wmfdist11.exe /norestart", "WMF"))",
                             R"(WaitFor(P WMF\wmfdist11.exe, INFINITE))",
-                            R"(Close(P WMF\wmfdist11.exe))", R"(Close(T WMF\wmfdist11.exe))"};
+                            R"(CloseHandle(P WMF\wmfdist11.exe))", R"(CloseHandle(T WMF\wmfdist11.exe))"};
     EXPECT_TRACE(Run(), Cat({Preparation(), Installer("Lumora"), Scripts(kTessly),
                           WaitInstaller("Lumora"), Profile(), Applet(kTessly), Redist(relative),
                           End()}));
@@ -456,12 +455,12 @@ Trace CloseAndWait(const std::string& title, std::uint32_t pid, const char* wait
     const std::string id = std::to_string(pid);
     return {"GetWindowThreadProcessId(" + title + ") = " + id, "OpenProcess(0x100000, 0, " + id + ")",
             SendClose(title, sendResult), "WaitFor(process " + id + ", 10000)" + waitResult,
-            "Close(process " + id + ")"};
+            "CloseHandle(process " + id + ")"};
 }
 
 TEST_F(SequenceTest, RunningAppletAndDeviceMonitorAreClosedByTitleAndWaitedFor) {
     const std::vector<std::string> closing = {"GetWindowThreadProcessId(", "OpenProcess(", "SendMessageTimeout(",
-                                              "WaitFor(process", "Close(process"};
+                                              "WaitFor(process", "CloseHandle(process"};
     const struct {
         std::vector<const char*> titles;  // processes 501, 502, ... in this order
         Trace closed;
@@ -669,7 +668,7 @@ TEST_F(SequenceTest, EveryAccountGetsWhatTheInstallingAccountGotAndEachInstallat
 // From the look-up of CreateProcessWithTokenW to the applet's handles closed.
 Trace AppletStart(const Trace& trace) {
     Trace tail = TailFrom(trace, "GetProcAddress(");
-    const auto end = std::find(tail.begin(), tail.end(), R"(Close(T WINDOWS\Pelkora.exe))");
+    const auto end = std::find(tail.begin(), tail.end(), R"(CloseHandle(T WINDOWS\Pelkora.exe))");
     return Trace(tail.begin(), end == tail.end() ? end : end + 1);
 }
 
@@ -685,23 +684,23 @@ TEST_F(SequenceTest, AppletStartsWithTheDesktopUsersRightsAfterTheAccountStepAnd
         "ProcessIdToSessionId(400) = 1",
         "OpenProcessToken(0x28)",
         R"(AdjustTokenPrivileges(token, "SeDebugPrivilege", 2))",
-        "Close(token)",
+        "CloseHandle(token)",
         "OpenProcess(0x400, 0, 501)",
         "OpenProcessToken(process 501, 0x2)",
-        "Close(process 501)",
+        "CloseHandle(process 501)",
         "DuplicateTokenEx(shell token, 0x18B, primary)",
-        "Close(shell token)",
+        "CloseHandle(shell token)",
     };
     const Trace debugOff = {"OpenProcessToken(0x28)", R"(AdjustTokenPrivileges(token, "SeDebugPrivilege", 0))",
-                            "Close(token)"};
+                            "CloseHandle(token)"};
     EXPECT_TRACE(AppletStart(Run()),
                  Cat({token, debugOff,
                       {R"(StartWithToken(user token, "C:\WINDOWS\system32\rundll32.exe setupapi.dll,InstallHinfSection DefaultInstall 128 C:\WINDOWS\MyInstall\PerUser.inf", "C:\WINDOWS\system32"))",
-                       R"(WaitFor(P system32\rundll32.exe, 10000))", R"(Close(P system32\rundll32.exe))",
-                       R"(Close(T system32\rundll32.exe))", "OpenKey(HKLM Run, 0xF003F)",
+                       R"(WaitFor(P system32\rundll32.exe, 10000))", R"(CloseHandle(P system32\rundll32.exe))",
+                       R"(CloseHandle(T system32\rundll32.exe))", "OpenKey(HKLM Run, 0xF003F)",
                        R"(SetValue(Run, "TV Card Remote Control Device Monitor", type 1, 23 bytes "C:\WINDOWS\Pelkora.exe\0"))",
                        "CloseKey(Run)", R"(StartWithToken(user token, "C:\WINDOWS\Pelkora.exe", "C:\WINDOWS"))",
-                       "Close(user token)", R"(Close(P WINDOWS\Pelkora.exe))", R"(Close(T WINDOWS\Pelkora.exe))"}}));
+                       "CloseHandle(user token)", R"(CloseHandle(P WINDOWS\Pelkora.exe))", R"(CloseHandle(T WINDOWS\Pelkora.exe))"}}));
 
     // Whatever part of it cannot be had, the applet starts as before, with the launcher's rights.
     const std::string kPartStart = R"(Start("C:\WINDOWS\Pelkora.exe", "C:\WINDOWS"))";
@@ -718,9 +717,9 @@ TEST_F(SequenceTest, AppletStartsWithTheDesktopUsersRightsAfterTheAccountStepAnd
         {"a shell that cannot be opened", [](fake::World& w) { w.unopenable.insert(501); }, 8,
          Cat({{"OpenProcess(0x400, 0, 501) fails"}, debugOff})},
         {"a token that cannot be opened", [](fake::World& w) { w.shellTokenOpens = false; }, 9,
-         Cat({{"OpenProcessToken(process 501, 0x2) fails", "Close(process 501)"}, debugOff})},
+         Cat({{"OpenProcessToken(process 501, 0x2) fails", "CloseHandle(process 501)"}, debugOff})},
         {"a token that cannot be duplicated", [](fake::World& w) { w.tokenDuplicates = false; }, 11,
-         Cat({{"DuplicateTokenEx(shell token, 0x18B, primary) fails", "Close(shell token)"}, debugOff})},
+         Cat({{"DuplicateTokenEx(shell token, 0x18B, primary) fails", "CloseHandle(shell token)"}, debugOff})},
     };
     for (const auto& c : cases) {
         Fresh();
@@ -729,7 +728,7 @@ TEST_F(SequenceTest, AppletStartsWithTheDesktopUsersRightsAfterTheAccountStepAnd
         c.arrange(*world);
         EXPECT_TRACE(AppletStart(Run()),
                      Cat({Trace(token.begin(), token.begin() + c.tokenLines), c.then,
-                          {kPartStart, R"(Close(P WINDOWS\Pelkora.exe))", R"(Close(T WINDOWS\Pelkora.exe))"}}))
+                          {kPartStart, R"(CloseHandle(P WINDOWS\Pelkora.exe))", R"(CloseHandle(T WINDOWS\Pelkora.exe))"}}))
             << c.name;
     }
     // The token start of the applet itself fails: the token is released and the applet starts as before.
@@ -739,8 +738,8 @@ TEST_F(SequenceTest, AppletStartsWithTheDesktopUsersRightsAfterTheAccountStepAnd
     world->failingTokenStarts.insert(R"(C:\WINDOWS\Pelkora.exe)");
     const Trace tail = AppletStart(Run());
     EXPECT_TRACE(Trace(tail.end() - 5, tail.end()),
-                 (Trace{R"(StartWithToken(user token, "C:\WINDOWS\Pelkora.exe", "C:\WINDOWS") fails)", "Close(user token)",
-                        kPartStart, R"(Close(P WINDOWS\Pelkora.exe))", R"(Close(T WINDOWS\Pelkora.exe))"}));
+                 (Trace{R"(StartWithToken(user token, "C:\WINDOWS\Pelkora.exe", "C:\WINDOWS") fails)", "CloseHandle(user token)",
+                        kPartStart, R"(CloseHandle(P WINDOWS\Pelkora.exe))", R"(CloseHandle(T WINDOWS\Pelkora.exe))"}));
 }
 
 }  // namespace

@@ -104,7 +104,7 @@ TEST(SetupApp, SecondStartRaisesOnlyTheInstanceWindowAndEnds) {
         EXPECT_FALSE(app.InitInstance(""));
         Trace expected{
             R"(OpenMutex(0x1F0001, inherit, "TV Card Setup"))",
-            R"(Close(other mutex))",
+            R"(CloseHandle(other mutex))",
             R"(FindWindow(null, "TV Card Setup"))",
         };
         if (instanceWindow) expected.push_back("BringWindowToTop(TV Card Setup)");
@@ -119,11 +119,44 @@ TEST(SetupApp, ExitReleasesTheMutexSoANewStartRuns) {
     ASSERT_TRUE(first.InitInstance(""));
     world.trace.clear();
     EXPECT_EQ(first.ExitInstance(0), 0);
-    EXPECT_TRACE(world.trace, (Trace{"CoUninitialize()", "Close(mutex TV Card Setup)"}));
+    EXPECT_TRACE(world.trace, (Trace{"CoUninitialize()", "CloseHandle(mutex TV Card Setup)"}));
 
     CSetupApp second(world.ports());
     EXPECT_TRUE(second.InitInstance(""));
     EXPECT_EQ(world.errors, 0);
+}
+
+TEST(SetupWindow, SkinIsSetupBinWhenItDecodesElseTheBuiltInBitmapElseNone) {
+    const struct {
+        bool decodes, loads;
+        Trace trace;
+        std::int32_t width, height;
+        const char* deleted;  // at the window's destruction
+    } cases[] = {
+        {true, true, {"DecodeFile(Setup.bin)"}, 1024, 768, "DeleteObject(Setup.bin)"},
+        {false, true, {"DecodeFile(Setup.bin) fails", "LoadImage(bitmap 129)"}, 800, 600, "DeleteObject(bitmap 129)"},
+        {false, false, {"DecodeFile(Setup.bin) fails", "LoadImage(bitmap 129) fails"}, 0, 0, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.trace.back());
+        World world;
+        world.skinFileDecodes = c.decodes;
+        world.skinBitmapLoads = c.loads;
+        CMainFrame frame(world.ports(), "D:\\");
+        frame.LoadSkin();
+        EXPECT_TRACE(world.trace, c.trace);
+        EXPECT_EQ(frame.Skin().bitmap != 0, c.deleted != nullptr);
+        EXPECT_EQ(frame.Skin().width, c.width);
+        EXPECT_EQ(frame.Skin().height, c.height);
+
+        world.trace.clear();
+        frame.OnDestroy();
+        frame.OnDestroy();  // the picture goes once
+        EXPECT_TRACE(world.trace, c.deleted ? Trace{c.deleted} : Trace{});
+        EXPECT_EQ(frame.Skin().bitmap, 0u);
+        EXPECT_EQ(world.openHandles("bitmap"), 0u);
+        EXPECT_EQ(world.errors, 0);
+    }
 }
 
 TEST(SetupApp, WindowThatCannotBeCreatedEndsTheLauncher) {

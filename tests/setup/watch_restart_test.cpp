@@ -75,8 +75,8 @@ TEST_F(SequenceTest, CloseWhileTheWorkerWaitsLeavesSlotAToTheWorker) {
     };
     Run();
     EXPECT_EQ(world->errors, 0);
-    for (const char* closed : {R"(Close(P Lumora\setup.exe))", R"(Close(T Lumora\setup.exe))",
-                               R"(Close(P Driver\Drivloom.exe))"})
+    for (const char* closed : {R"(CloseHandle(P Lumora\setup.exe))", R"(CloseHandle(T Lumora\setup.exe))",
+                               R"(CloseHandle(P Driver\Drivloom.exe))"})
         EXPECT_EQ(std::count(world->trace.begin(), world->trace.end(), closed), 1) << closed;
 
     // With no child outstanding the close stops the watch timer.
@@ -92,9 +92,9 @@ TEST_F(SequenceTest, WatchStartsWhenTheGuiThreadTakesThePostedRequest) {
     world->guiIdle = false;
     Run();
     EXPECT_TRACE(Only(world->trace, {"PostMessage(frame, 0x8001)", "SetTimer(frame, 200", "WaitFor(E1", "SetEvent",
-                                     "Close(E1)"}),
+                                     "CloseHandle(E1)"}),
                  (Trace{"PostMessage(frame, 0x8001)", "WaitFor(E1, INFINITE)", "SetTimer(frame, 200, 1000)",
-                        "SetEvent(E1)", "Close(E1)"}));
+                        "SetEvent(E1)", "CloseHandle(E1)"}));
 }
 
 TEST_F(SequenceTest, RestartPromptOutcomes) {
@@ -108,11 +108,10 @@ TEST_F(SequenceTest, RestartPromptOutcomes) {
     } cases[] = {
         {"OK with 1001 preselected", {}, win::kIdOk, {}, true, {"ExitWindowsEx(2, 0)"}},
         {"1002 then OK", {1002}, win::kIdOk, {}, true, {}},
-        {"1002, 1001, then OK", {1002, 1001}, win::kIdOk, {}, true, {"ExitWindowsEx(2, 0)"}},
         {"Cancel", {}, win::kIdCancel, {}, true, {}},
         {"first restart fails", {}, win::kIdOk, {false, false}, true,
          {"ExitWindowsEx(2, 0) fails", "OpenProcessToken(0x28)",
-          R"(AdjustTokenPrivileges(token, "SeShutdownPrivilege", 2))", "Close(token)",
+          R"(AdjustTokenPrivileges(token, "SeShutdownPrivilege", 2))", "CloseHandle(token)",
           "ExitWindowsEx(2, 0) fails"}},
         {"token does not open", {}, win::kIdOk, {false}, false,
          {"ExitWindowsEx(2, 0) fails", "OpenProcessToken(0x28) fails"}},
@@ -145,15 +144,25 @@ TEST_F(SequenceTest, RestartPromptOutcomes) {
 }
 
 TEST(RestartDlg, RadioButtonsSetTheFlag) {
-    fake::World world;
-    CRestartDlg dialog;
-    dialog.OnInitDialog(world);
-    EXPECT_EQ(dialog.m_nRestartNow, 1);
-    EXPECT_TRACE(world.trace, (Trace{"SetCheck(1001, 1)"}));
-    dialog.OnRadio(kRadioRestartLater);
-    EXPECT_EQ(dialog.m_nRestartNow, 0);
-    dialog.OnRadio(kRadioRestartNow);
-    EXPECT_EQ(dialog.m_nRestartNow, 1);
+    // "Restart now" is preselected; the last of the two radio buttons clicked decides.
+    const struct {
+        std::vector<std::int32_t> clicks;
+        std::int32_t restartNow;
+    } cases[] = {
+        {{}, 1},
+        {{kRadioRestartLater}, 0},
+        {{kRadioRestartLater, kRadioRestartNow}, 1},
+        {{kRadioRestartNow, kRadioRestartLater, kRadioRestartLater}, 0},
+        {{kRadioRestartLater, win::kIdOk}, 0},  // any other control leaves the flag alone
+    };
+    for (const auto& c : cases) {
+        fake::World world;
+        CRestartDlg dialog;
+        dialog.OnInitDialog(world);
+        EXPECT_TRACE(world.trace, (Trace{"SetCheck(1001, 1)"}));
+        for (std::int32_t id : c.clicks) dialog.OnRadio(id);
+        EXPECT_EQ(dialog.m_nRestartNow, c.restartNow) << ::testing::PrintToString(c.clicks);
+    }
 }
 
 }  // namespace

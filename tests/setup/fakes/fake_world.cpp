@@ -1,5 +1,7 @@
 #include "fake_world.h"
 
+#include "setupapp.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -64,7 +66,7 @@ std::string ProgramName(const std::string& commandLine) {
 }  // namespace
 
 World::World()
-    : m_ports{*this, *this, *this, *this, *this, *this, *this, *this, *this} {}
+    : ports_{*this, *this, *this, *this, *this, *this, *this, *this, *this, *this} {}
 
 void World::AddKey(RegRoot root, const std::string& path) { keys[KeyId(root, path)]; }
 
@@ -86,7 +88,7 @@ const Value* World::Find(RegRoot root, const std::string& path, const std::strin
 }
 
 World::Window& World::AddWindow(const std::string& className, const std::string& title) {
-    windows.push_back(Window{m_nextWindow++, className, title, 501 + static_cast<std::uint32_t>(windows.size())});
+    windows.push_back(Window{nextWindow_++, className, title, 501 + static_cast<std::uint32_t>(windows.size())});
     return windows.back();
 }
 
@@ -99,14 +101,14 @@ void World::RemoveWindow(const std::string& title) {
 }
 
 Handle World::NewHandle(const std::string& kind, const std::string& name, const std::string& path) {
-    const Handle h = m_next++;
-    m_open[h] = Object{name, kind, path};
+    const Handle h = next_++;
+    open_[h] = Object{name, kind, path};
     return h;
 }
 
 const World::Object* World::Live(Handle h, const char* what) {
-    auto it = m_open.find(h);
-    if (it != m_open.end()) return &it->second;
+    auto it = open_.find(h);
+    if (it != open_.end()) return &it->second;
     ++errors;
     Log(std::string("ERROR: ") + what + " on a closed or unknown handle");
     return nullptr;
@@ -204,7 +206,7 @@ void World::CloseKey(Handle key) {
     const Object* k = Live(key, "CloseKey");
     if (!k) return;
     Log("CloseKey(" + k->name + ")");
-    m_open.erase(key);
+    open_.erase(key);
 }
 
 // ---- Processes ---------------------------------------------------------------------------------
@@ -225,7 +227,7 @@ bool World::Start(const std::string& commandLine, bool inheritHandles, std::uint
         line += " at (" + std::to_string(startup.x) + ", " + std::to_string(startup.y) + ")";
     else if (startup.flags != 0)
         line += " flags " + Hex(startup.flags);
-    if (startup.cb != 68) line += " cb " + std::to_string(startup.cb);
+    if (startup.cb != win::kStartupInfoSize) line += " cb " + std::to_string(startup.cb);
     if (inheritHandles) line += " inherit";
     if (creationFlags != 0) line += " creation " + Hex(creationFlags);
     if (failingStarts.count(commandLine) != 0) {
@@ -248,9 +250,9 @@ std::uint32_t World::WaitFor(Handle handle, std::uint32_t timeoutMs) {
     }
     Log("WaitFor(" + name + ", " + Ms(timeoutMs) + ")");
     if (!isEvent) return 0;
-    for (int round = 0; round < 100 && m_setEvents.count(handle) == 0; ++round)
+    for (int round = 0; round < 100 && setEvents_.count(handle) == 0; ++round)
         if (whileEventWaits) whileEventWaits();
-    if (m_setEvents.count(handle) == 0) {
+    if (setEvents_.count(handle) == 0) {
         ++errors;
         Log("ERROR: the wait on " + name + " never ends");
     }
@@ -274,16 +276,16 @@ std::uint32_t World::WaitIdle(Handle process, std::uint32_t timeoutMs) {
     return 0;
 }
 
-void World::Close(Handle handle) {
-    const Object* o = Live(handle, "Close");
+void World::CloseHandle(Handle handle) {
+    const Object* o = Live(handle, "CloseHandle");
     if (!o) return;
     if (o->kind == "mutex") {
-        Log("Close(mutex " + o->path + ")");
+        Log("CloseHandle(mutex " + o->path + ")");
         mutexes.erase(o->path);
     } else {
-        Log("Close(" + o->name + ")");
+        Log("CloseHandle(" + o->name + ")");
     }
-    m_open.erase(handle);
+    open_.erase(handle);
 }
 
 void World::Exec(const std::string& commandLine, std::int32_t show) {
@@ -307,8 +309,8 @@ bool World::Copy(const std::string& from, const std::string& to, bool failIfExis
     const bool held = !fails && filesInUse.count(to) != 0;
     Log("CopyFile(" + from + ", " + to + ", " + std::to_string(failIfExists) + ")" +
         (fails ? " fails" : held ? " fails 32" : ""));
-    if (fails) m_lastError = 2;  // ERROR_FILE_NOT_FOUND
-    if (held) m_lastError = win::kErrorSharingViolation;
+    if (fails) lastError_ = 2;  // ERROR_FILE_NOT_FOUND
+    if (held) lastError_ = win::kErrorSharingViolation;
     if (fails || held) return false;
     if (files.count(from) != 0) files[to] = files[from];
     return true;
@@ -323,7 +325,7 @@ bool World::Remove(const std::string& path) {
     const bool held = filesInUse.count(path) != 0;
     Log("DeleteFile(" + path + ")" + (held ? " fails 5" : ""));
     if (held) {
-        m_lastError = win::kErrorAccessDenied;
+        lastError_ = win::kErrorAccessDenied;
         return false;
     }
     files.erase(path);
@@ -332,7 +334,7 @@ bool World::Remove(const std::string& path) {
 
 bool World::Move(const std::string& from, const std::string& to, std::uint32_t flags) {
     Log("MoveFileEx(" + from + ", " + to + ", " + Hex(flags) + ")" + (movesFail ? " fails 5" : ""));
-    if (movesFail) m_lastError = win::kErrorAccessDenied;
+    if (movesFail) lastError_ = win::kErrorAccessDenied;
     return !movesFail;
 }
 
@@ -353,7 +355,7 @@ bool World::SendWithin(Hwnd window, std::uint32_t msg, std::uintptr_t, std::intp
         if (w.hwnd == window) answers = w.answers;
     Log("SendMessageTimeout(" + WindowName(window) + ", " + Hex(msg) + ", " + Hex(flags) + ", " + Ms(timeoutMs) +
         ")" + (answers ? "" : " times out"));
-    if (!answers) m_lastError = 1460;  // ERROR_TIMEOUT
+    if (!answers) lastError_ = 1460;  // ERROR_TIMEOUT
     return answers;
 }
 
@@ -368,7 +370,7 @@ std::uint32_t World::OwnerProcess(Hwnd window) {
 bool World::Post(Hwnd window, std::uint32_t msg, std::uintptr_t, std::intptr_t) {
     Log("PostMessage(" + WindowName(window) + ", " + Hex(msg) + ")");
     if (window != kFrameWindow) return true;
-    m_posted.push_back(msg);
+    posted_.push_back(msg);
     // The GUI thread's own posts wait until its handler has returned.
     if (!onGuiThread && guiIdle) DeliverPosted();
     return true;
@@ -383,9 +385,9 @@ void World::OnGuiThread(const std::function<void()>& handler) {
 
 void World::DeliverPosted() {
     OnGuiThread([this] {
-        while (frame && !m_posted.empty()) {
-            const std::uint32_t msg = m_posted.front();
-            m_posted.pop_front();
+        while (frame && !posted_.empty()) {
+            const std::uint32_t msg = posted_.front();
+            posted_.pop_front();
             if (msg == kMsgStartWatch) frame->OnStartWatch();
             if (msg == win::kWmClose) frame->OnClose();  // the adapter then destroys the window
         }
@@ -401,25 +403,25 @@ std::int32_t World::Alert(Hwnd owner, const std::string& text, const std::string
     return win::kIdOk;
 }
 
-bool World::StartTimer(Hwnd window, std::uint32_t id, std::uint32_t periodMs) {
+bool World::SetTimer(Hwnd window, std::uint32_t id, std::uint32_t periodMs) {
     Log("SetTimer(" + WindowName(window) + ", " + std::to_string(id) + ", " + Ms(periodMs) + ")");
     if (!onGuiThread) {
         ++errors;
         Log("ERROR: SetTimer on the worker thread, for a window of the GUI thread");
         return false;
     }
-    m_timers.insert(id);
+    timers_.insert(id);
     return true;
 }
 
-void World::StopTimer(Hwnd window, std::uint32_t id) {
+void World::KillTimer(Hwnd window, std::uint32_t id) {
     Log("KillTimer(" + WindowName(window) + ", " + std::to_string(id) + ")");
     if (!onGuiThread) {
         ++errors;
         Log("ERROR: KillTimer on the worker thread, for a window of the GUI thread");
         return;
     }
-    m_timers.erase(id);
+    timers_.erase(id);
 }
 
 std::int32_t World::Metric(std::int32_t index) {
@@ -441,17 +443,17 @@ Handle World::NewEvent(bool manualReset, bool initialState) {
         return 0;
     }
     Log(line);
-    return NewHandle("event", "E" + std::to_string(++m_events));
+    return NewHandle("event", "E" + std::to_string(++events_));
 }
 
 void World::SetEvent(Handle event) {
     const Object* o = Live(event, "SetEvent");
     if (!o) return;
     Log("SetEvent(" + o->name + ")");
-    m_setEvents.insert(event);
+    setEvents_.insert(event);
 }
 
-void World::Pause(std::uint32_t ms) { Log("Sleep(" + Ms(ms) + ")"); }
+void World::Sleep(std::uint32_t ms) { Log("Sleep(" + Ms(ms) + ")"); }
 
 bool World::StartWorker(CMainFrame&) {
     Log(workerStarts ? "StartWorker" : "StartWorker fails");
@@ -462,8 +464,8 @@ bool World::StartWorker(CMainFrame&) {
 // ---- Restart -----------------------------------------------------------------------------------
 
 bool World::ExitSession(std::uint32_t flags, std::uint32_t reason) {
-    const bool ok = m_exitCalls < exitResults.size() ? exitResults[m_exitCalls] : true;
-    ++m_exitCalls;
+    const bool ok = exitCalls_ < exitResults.size() ? exitResults[exitCalls_] : true;
+    ++exitCalls_;
     Log("ExitWindowsEx(" + std::to_string(flags) + ", " + std::to_string(reason) + ")" +
         (ok ? "" : " fails"));
     return ok;
@@ -481,7 +483,7 @@ void World::EnablePrivilege(Handle token, const std::string& privilege, std::uin
             std::to_string(attributes) + ")");
 }
 
-void World::CloseToken(Handle token) { Close(token); }
+void World::CloseToken(Handle token) { CloseHandle(token); }
 
 // ---- Accounts ----------------------------------------------------------------------------------
 
@@ -543,7 +545,7 @@ bool World::StartWithToken(Handle token, std::uint32_t logonFlags, const std::st
     const Object* o = Live(token, "CreateProcessWithTokenW");
     if (!o) return false;
     std::string line = "StartWithToken(" + o->name + ", \"" + commandLine + "\", \"" + workingDir + "\")";
-    if (logonFlags != 0 || creationFlags != 0 || startup.flags != 0 || startup.cb != 68) line += " odd parameters";
+    if (logonFlags != 0 || creationFlags != 0 || startup.flags != 0 || startup.cb != win::kStartupInfoSize) line += " odd parameters";
     if (failingTokenStarts.count(commandLine) != 0) {
         Log(line + " fails");
         return false;
@@ -597,24 +599,24 @@ bool World::ToAnsi(const std::u16string& wide, std::string* ansi) {
     return true;
 }
 
-std::string World::LoadText(std::uint32_t id) { return id == 128 ? instanceName : ""; }
+std::string World::LoadString(std::uint32_t id) { return id == kInstanceNameId ? instanceName : ""; }
 
-Handle World::OpenNamedMutex(std::uint32_t access, bool inherit, const std::string& name) {
+Handle World::OpenMutex(std::uint32_t access, bool inherit, const std::string& name) {
     const bool exists = mutexes.count(name) != 0;
     Log("OpenMutex(" + Hex(access) + ", " + (inherit ? "inherit" : "no inherit") + ", \"" + name +
         "\")" + (exists ? "" : " fails"));
     return exists ? NewHandle("other mutex", "other mutex") : 0;
 }
 
-Handle World::CreateNamedMutex(bool initialOwner, const std::string& name) {
+Handle World::CreateMutex(bool initialOwner, const std::string& name) {
     Log(std::string("CreateMutex(") + (initialOwner ? "owner" : "no owner") + ", \"" + name + "\")");
     mutexes.insert(name);
     return NewHandle("mutex", "mutex", name);
 }
 
-void World::InitCom(std::uint32_t model) { Log("CoInitializeEx(" + std::to_string(model) + ")"); }
+void World::CoInitializeEx(std::uint32_t model) { Log("CoInitializeEx(" + std::to_string(model) + ")"); }
 
-void World::UninitCom() { Log("CoUninitialize()"); }
+void World::CoUninitialize() { Log("CoUninitialize()"); }
 
 Hwnd World::CreateMainWindow(CMainFrame& mainFrame) {
     const WindowRect r = mainFrame.InitialRect();
@@ -631,6 +633,26 @@ void World::ShowWindow(Hwnd window, std::int32_t command) {
 }
 
 void World::UpdateWindow(Hwnd window) { Log("UpdateWindow(" + WindowName(window) + ")"); }
+
+// ---- Pictures ----------------------------------------------------------------------------------
+
+Picture World::DecodeFile(const std::string& name) {
+    Log("DecodeFile(" + name + ")" + (skinFileDecodes ? "" : " fails"));
+    return skinFileDecodes ? Picture{NewHandle("bitmap", name), 1024, 768} : Picture{};
+}
+
+Picture World::LoadBitmapResource(std::uint32_t id) {
+    const std::string name = "bitmap " + std::to_string(id);
+    Log("LoadImage(" + name + ")" + (skinBitmapLoads ? "" : " fails"));
+    return skinBitmapLoads ? Picture{NewHandle("bitmap", name), 800, 600} : Picture{};
+}
+
+void World::DeleteObject(Handle bitmap) {
+    const Object* o = Live(bitmap, "DeleteObject");
+    if (!o) return;
+    Log("DeleteObject(" + o->name + ")");
+    open_.erase(bitmap);
+}
 
 // ---- helpers -----------------------------------------------------------------------------------
 

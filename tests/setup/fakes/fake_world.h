@@ -35,10 +35,10 @@ struct Value {
 
 class World final : public Registry, public Processes, public Files, public Windows, public Sync,
                     public Restart, public Dialogs, public DialogControls, public AppHost,
-                    public Accounts {
+                    public Accounts, public Pictures {
 public:
     World();
-    Ports& ports() { return m_ports; }
+    Ports& ports() { return ports_; }
     Trace trace;
 
     // ---- configuration -------------------------------------------------------------------------
@@ -111,6 +111,9 @@ public:
     std::map<std::u16string, std::u16string> shortPaths;  // a path not listed is its own short form
     std::set<std::string> mutexes;  // named mutexes that exist
     bool windowCreates = true;
+    // "Setup.bin" decodes (as a 1024 x 768 picture); the built-in 800 x 600 bitmap loads.
+    bool skinFileDecodes = false;
+    bool skinBitmapLoads = true;
 
     // Contents of the files that exist; a copy carries them, a deletion removes them.
     std::map<std::string, std::string> files;
@@ -142,7 +145,7 @@ public:
     std::uint32_t WaitFor(Handle handle, std::uint32_t timeoutMs) override;  // also Sync
     Handle Open(std::uint32_t access, bool inheritHandle, std::uint32_t processId) override;
     std::uint32_t WaitIdle(Handle process, std::uint32_t timeoutMs) override;
-    void Close(Handle handle) override;  // also Sync and AppHost
+    void CloseHandle(Handle handle) override;  // also Sync and AppHost
     void Exec(const std::string& commandLine, std::int32_t show) override;
     // ---- Files ---------------------------------------------------------------------------------
     std::string WindowsDirectory() override { return windowsDir; }
@@ -153,7 +156,7 @@ public:
     bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
     bool Remove(const std::string& path) override;
     bool Move(const std::string& from, const std::string& to, std::uint32_t flags) override;
-    std::uint32_t LastError() override { return m_lastError; }
+    std::uint32_t LastError() override { return lastError_; }
     // ---- Windows -------------------------------------------------------------------------------
     Hwnd FindTop(const char* className, const char* title) override;
     bool SendWithin(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
@@ -163,13 +166,13 @@ public:
     void BringToTop(Hwnd window) override;
     std::int32_t Alert(Hwnd owner, const std::string& text, const std::string& caption,
                        std::uint32_t style) override;
-    bool StartTimer(Hwnd window, std::uint32_t id, std::uint32_t periodMs) override;
-    void StopTimer(Hwnd window, std::uint32_t id) override;
+    bool SetTimer(Hwnd window, std::uint32_t id, std::uint32_t periodMs) override;
+    void KillTimer(Hwnd window, std::uint32_t id) override;
     std::int32_t Metric(std::int32_t index) override;
     // ---- Sync ----------------------------------------------------------------------------------
     Handle NewEvent(bool manualReset, bool initialState) override;
     void SetEvent(Handle event) override;
-    void Pause(std::uint32_t ms) override;
+    void Sleep(std::uint32_t ms) override;
     bool StartWorker(CMainFrame& frame) override;
     // ---- Restart -------------------------------------------------------------------------------
     bool ExitSession(std::uint32_t flags, std::uint32_t reason) override;
@@ -181,11 +184,11 @@ public:
     std::int32_t RunModal(std::int32_t templateId, Hwnd parent, CRestartDlg& dialog) override;
     void SetCheck(std::int32_t id, std::uint32_t state) override;
     // ---- AppHost -------------------------------------------------------------------------------
-    std::string LoadText(std::uint32_t id) override;
-    Handle OpenNamedMutex(std::uint32_t access, bool inherit, const std::string& name) override;
-    Handle CreateNamedMutex(bool initialOwner, const std::string& name) override;
-    void InitCom(std::uint32_t model) override;
-    void UninitCom() override;
+    std::string LoadString(std::uint32_t id) override;
+    Handle OpenMutex(std::uint32_t access, bool inherit, const std::string& name) override;
+    Handle CreateMutex(bool initialOwner, const std::string& name) override;
+    void CoInitializeEx(std::uint32_t model) override;
+    void CoUninitialize() override;
     std::string ModulePath() override;
     std::u16string ModulePathWide() override;
     std::u16string ShortPath(const std::u16string& path) override;
@@ -208,19 +211,24 @@ public:
                         std::uint32_t creationFlags, const std::string& workingDir,
                         const StartupRecord& startup, ProcessRecord* process) override;
 
+    // ---- Pictures ------------------------------------------------------------------------------
+    Picture DecodeFile(const std::string& name) override;
+    Picture LoadBitmapResource(std::uint32_t id) override;
+    void DeleteObject(Handle bitmap) override;
+
     bool workerStarted = false;
-    bool eventSet(Handle event) const { return m_setEvents.count(event) != 0; }
+    bool eventSet(Handle event) const { return setEvents_.count(event) != 0; }
     std::size_t openHandles(const std::string& kind) const {
         std::size_t n = 0;
-        for (const auto& o : m_open) n += o.second.kind == kind;
+        for (const auto& o : open_) n += o.second.kind == kind;
         return n;
     }
-    bool timerRunning(std::uint32_t id) const { return m_timers.count(id) != 0; }
+    bool timerRunning(std::uint32_t id) const { return timers_.count(id) != 0; }
 
 private:
     struct Object {
         std::string name;
-        std::string kind;  // key, process, thread, event, token, mutex, opened process
+        std::string kind;  // key, process, thread, event, token, mutex, opened process, bitmap
         std::string path;  // key: "HKLM\path"; mutex: its name; opened process: its id
     };
     Handle NewHandle(const std::string& kind, const std::string& name, const std::string& path = "");
@@ -234,16 +242,16 @@ private:
         if (onLog) onLog(line);
     }
 
-    Ports m_ports;
-    Handle m_next = 0x1000;
-    std::map<Handle, Object> m_open;
-    std::set<Handle> m_setEvents;
-    std::deque<std::uint32_t> m_posted;  // messages posted to the setup window, not yet handled
-    std::set<std::uint32_t> m_timers;
-    int m_events = 0;
-    Hwnd m_nextWindow = 0x200;
-    std::size_t m_exitCalls = 0;
-    std::uint32_t m_lastError = 0;
+    Ports ports_;
+    Handle next_ = 0x1000;
+    std::map<Handle, Object> open_;
+    std::set<Handle> setEvents_;
+    std::deque<std::uint32_t> posted_;  // messages posted to the setup window, not yet handled
+    std::set<std::uint32_t> timers_;
+    int events_ = 0;
+    Hwnd nextWindow_ = 0x200;
+    std::size_t exitCalls_ = 0;
+    std::uint32_t lastError_ = 0;
 };
 
 // Compares two traces whole; on a difference shows both from the first differing line on.
