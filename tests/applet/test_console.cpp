@@ -5,9 +5,10 @@
 
 #include "fakes/scenario.h"
 
-using namespace fakes;
-
+namespace applet {
 namespace {
+
+using namespace fake;
 
 const std::u16string kTvClass = u"TvCardStandInTv";
 constexpr std::uint32_t kVkBase = 0x40;  // key code n sends virtual key 0x40 + n
@@ -190,3 +191,4 @@ TEST(Sessions, RegistrationRetriedUntilTakenAndWithoutItAsWithOneSession) {
 }
 
 }  // namespace
+}  // namespace applet

@@ -3,9 +3,10 @@
 
 #include "fakes/scenario.h"
 
-using namespace fakes;
-
+namespace applet {
 namespace {
+
+using namespace fake;
 
 const RegRoot kCu = RegRoot::CurrentUser;
 const std::u16string kTvClass = u"TvCardStandInTv";
@@ -164,3 +165,4 @@ TEST_F(Dispatch, HungApplicationCostsAtMostTheBound) {
 }
 
 }  // namespace
+}  // namespace applet

@@ -4,9 +4,10 @@
 
 #include "fakes/scenario.h"
 
-using namespace fakes;
-
+namespace applet {
 namespace {
+
+using namespace fake;
 
 const BoardMasks kNew = {0xE08000, 0x80E08000, 0xE00000, 0xE08000};
 const BoardMasks kOld = {0x1A8087, 0x801A8087, 0x1A0080, 0x1A8080};
@@ -145,3 +146,4 @@ TEST_F(Gpio, SetupWithoutDeviceSendsNothing) {
 }
 
 }  // namespace
+}  // namespace applet

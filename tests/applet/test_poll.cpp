@@ -3,9 +3,10 @@
 
 #include "fakes/scenario.h"
 
-using namespace fakes;
-
+namespace applet {
 namespace {
+
+using namespace fake;
 
 const std::u16string kTvClass = u"TvCardStandInTv";
 constexpr std::uint32_t kVkBase = 0x40;  // key code n sends virtual key 0x40 + n in these tests
@@ -287,3 +288,4 @@ TEST_F(Poll, APollThatStartsInsideTheDeliveryOfAKeyDoesNothing) {
 }
 
 }  // namespace
+}  // namespace applet

@@ -5,9 +5,10 @@
 
 #include "fakes/scenario.h"
 
-using namespace fakes;
-
+namespace applet {
 namespace {
+
+using namespace fake;
 
 struct Presence : ::testing::Test, RunningApplet {
     void SetUp() override {
@@ -238,3 +239,4 @@ TEST_F(Presence, CloseWithoutDeviceClosesNothing) {
 }
 
 }  // namespace
+}  // namespace applet

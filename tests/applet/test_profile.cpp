@@ -4,9 +4,10 @@
 
 #include "fakes/scenario.h"
 
-using namespace fakes;
-
+namespace applet {
 namespace {
+
+using namespace fake;
 
 const RegRoot kCu = RegRoot::CurrentUser;
 
@@ -193,3 +194,4 @@ TEST_F(Profile, ValuesAndPathsTooLongForTheirFieldsAreRefused) {
 }
 
 }  // namespace
+}  // namespace applet

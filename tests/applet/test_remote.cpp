@@ -3,9 +3,10 @@
 
 #include "fakes/scenario.h"
 
-using namespace fakes;
-
+namespace applet {
 namespace {
+
+using namespace fake;
 
 const RegRoot kCu = RegRoot::CurrentUser;
 const std::u16string kDigitalTvKey = u"SOFTWARE\\Orvane\\Nuvex\\1.0";
@@ -182,8 +183,8 @@ struct ReadOnlyWrites : Registry {
     Handle OpenKey(RegRoot root, const std::u16string& path, std::uint32_t access) override {
         return inner.OpenKey(root, path, access);
     }
-    bool QueryValue(Handle k, const std::u16string& n, void* d, std::uint32_t* s, std::uint32_t* t) override {
-        return inner.QueryValue(k, n, d, s, t);
+    bool QueryValue(Handle k, const std::u16string& n, std::uint32_t* t, void* d, std::uint32_t* s) override {
+        return inner.QueryValue(k, n, t, d, s);
     }
     bool SetValue(Handle, const std::u16string&, std::uint32_t, const void*, std::uint32_t) override { return false; }
     bool DeleteValue(Handle, const std::u16string&) override { return false; }
@@ -203,3 +204,4 @@ TEST_F(Configure, FailedWriteStillLoadsTheChoice) {
 }
 
 }  // namespace
+}  // namespace applet

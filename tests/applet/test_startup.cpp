@@ -3,9 +3,10 @@
 
 #include "fakes/scenario.h"
 
-using namespace fakes;
-
+namespace applet {
 namespace {
+
+using namespace fake;
 
 struct Startup : ::testing::Test {
     FakePorts f;
@@ -152,3 +153,4 @@ TEST_F(Startup, ExitClosesTheMutexOnce) {
 }
 
 }  // namespace
+}  // namespace applet

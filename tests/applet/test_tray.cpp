@@ -3,9 +3,10 @@
 
 #include "fakes/scenario.h"
 
-using namespace fakes;
-
+namespace applet {
 namespace {
+
+using namespace fake;
 
 struct Tray : ::testing::Test, RunningApplet {
     void SetUp() override {
@@ -112,3 +113,4 @@ TEST_F(Tray, ConfigureIsTheFramesAndUnloadIsLeftToTheApplication) {
 }
 
 }  // namespace
+}  // namespace applet

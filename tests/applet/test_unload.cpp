@@ -3,9 +3,10 @@
 
 #include "fakes/scenario.h"
 
-using namespace fakes;
-
+namespace applet {
 namespace {
+
+using namespace fake;
 
 std::vector<std::uint8_t> Sz(const std::u16string& text) {
     std::vector<std::uint8_t> bytes;
@@ -151,3 +152,4 @@ TEST_F(Unload, RunKeyNotWritableStillMarksDoNotUse) {
 }
 
 }  // namespace
+}  // namespace applet

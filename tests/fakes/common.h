@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace fakes {
+namespace applet::fake {
 
 // Milliseconds since the test began; advanced only by the fakes (timers, Sleep, waits).
 struct VirtualClock {
@@ -40,4 +40,4 @@ inline std::u16string Lower(const std::u16string& s) {
 }
 inline bool EqualNoCase(const std::u16string& a, const std::u16string& b) { return Lower(a) == Lower(b); }
 
-}  // namespace fakes
+}  // namespace applet::fake

@@ -8,7 +8,7 @@
 #include "fakes/common.h"
 #include "ports.h"
 
-namespace fakes {
+namespace applet::fake {
 
 class FakeConsole : public Console {
 public:
@@ -57,4 +57,4 @@ private:
     }
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

@@ -19,7 +19,7 @@
 #include "fakes/common.h"
 #include "ports.h"
 
-namespace fakes {
+namespace applet::fake {
 
 constexpr std::uint32_t kIoctlWrite = 0x232D04;
 constexpr std::uint32_t kIoctlRead = 0x232D08;
@@ -232,4 +232,4 @@ private:
     Handle nextSet_ = 0x2000, nextDevice_ = 0x3000;
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

@@ -11,7 +11,7 @@
 #include "fakes/common.h"
 #include "ports.h"
 
-namespace fakes {
+namespace applet::fake {
 
 class FakeDialogControls : public DialogControls {
 public:
@@ -68,4 +68,4 @@ private:
     }
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

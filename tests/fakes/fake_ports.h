@@ -12,7 +12,7 @@
 #include "fakes/fake_shell.h"
 #include "fakes/fake_windows.h"
 
-namespace fakes {
+namespace applet::fake {
 
 inline const std::u16string kMainTitle = u"TV Card Remote Control Applet";
 inline const std::u16string kMainClass = u"RavletMainFrame";
@@ -81,4 +81,4 @@ private:
     FakePorts& fakes_;
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

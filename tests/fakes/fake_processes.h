@@ -7,7 +7,7 @@
 #include "fakes/common.h"
 #include "ports.h"
 
-namespace fakes {
+namespace applet::fake {
 
 class FakeProcesses : public Processes {
 public:
@@ -37,7 +37,7 @@ public:
         running_[h] = it->second < 0 ? -1 : static_cast<std::int64_t>(clock_.now) + it->second;
         return h;
     }
-    std::uint32_t Wait(Handle process, std::uint32_t timeoutMs) override {
+    std::uint32_t WaitFor(Handle process, std::uint32_t timeoutMs) override {
         auto it = running_.find(process);
         std::uint32_t result = 0xFFFFFFFF;  // WAIT_FAILED
         if (it != running_.end()) {
@@ -54,7 +54,7 @@ public:
         Log("proc.wait " + std::to_string(timeoutMs));
         return result;
     }
-    void Close(Handle process) override {
+    void CloseHandle(Handle process) override {
         Log("proc.close");
         if (running_.erase(process)) ++closes;
         else ++badCloses;
@@ -83,4 +83,4 @@ private:
     Handle next_ = 0x4000;
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

@@ -13,7 +13,7 @@
 #include "fakes/common.h"
 #include "ports.h"
 
-namespace fakes {
+namespace applet::fake {
 
 class FakeRegistry : public Registry {
 public:
@@ -125,8 +125,8 @@ public:
         handles_[h] = {key, access};
         return h;
     }
-    bool QueryValue(Handle h, const std::u16string& name, void* data, std::uint32_t* size,
-                    std::uint32_t* type) override {
+    bool QueryValue(Handle h, const std::u16string& name, std::uint32_t* type, void* data,
+                    std::uint32_t* size) override {
         auto it = handles_.find(h);
         Log("reg.query " + N(name));
         if (it == handles_.end() || !(it->second.access & 0x1) || !size) return false;
@@ -220,4 +220,4 @@ private:
     Handle next_ = 0x1000;
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

@@ -7,7 +7,7 @@
 #include "fakes/common.h"
 #include "ports.h"
 
-namespace fakes {
+namespace applet::fake {
 
 class FakeSession : public Session {
 public:
@@ -78,4 +78,4 @@ private:
     Handle next_ = 0x6000;
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

@@ -9,7 +9,7 @@
 #include "fakes/common.h"
 #include "ports.h"
 
-namespace fakes {
+namespace applet::fake {
 
 class FakeShell : public Shell {
 public:
@@ -68,4 +68,4 @@ private:
     }
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

@@ -13,7 +13,7 @@
 #include "mainframe.h"
 #include "ports.h"
 
-namespace fakes {
+namespace applet::fake {
 
 class FakeWindows : public Windows {
 public:
@@ -188,4 +188,4 @@ private:
     Handle next_ = 0x5000;
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

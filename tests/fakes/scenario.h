@@ -4,7 +4,7 @@
 
 #include "fakes/fake_ports.h"
 
-namespace fakes {
+namespace applet::fake {
 
 inline const std::u16string kAppletKeyPath = u"SOFTWARE\\Orvane\\TV Card Remote Control Applet\\1.0";
 inline const std::u16string kTunerKeyPath =
@@ -39,9 +39,9 @@ inline std::vector<GpioCall> Cycle(const BoardMasks& m, std::uint32_t s) {
             W(kStatusReg, s & m.ack2)};
 }
 
-}  // namespace fakes
+}  // namespace applet::fake
 
-namespace fakes {
+namespace applet::fake {
 
 // An applet started as WinMain starts it, on fakes: call Start() once the registry is set up.
 struct RunningApplet {
@@ -63,4 +63,4 @@ struct RunningApplet {
     }
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

@@ -10,7 +10,8 @@
 #include "fakes/scenario.h"
 #include "fuzz_input.h"
 
-using namespace fakes;
+using namespace applet;
+using namespace applet::fake;
 
 namespace {
 
