@@ -16,10 +16,10 @@ struct Gpio : ::testing::Test, RunningApplet {
     void SetUp() override { f.devices.AddInterface(kCardPath); }
     // The five requests of the set-up that the next opening runs.
     std::vector<GpioCall> SetupAtNextOpen() {
-        f.devices.trace.clear();
+        f.devices.requests.clear();
         Check();
         EXPECT_NE(frame().device(), 0u);
-        return f.devices.trace;
+        return f.devices.requests;
     }
 };
 
@@ -50,7 +50,7 @@ TEST(GpioSetup, FiveRequestsWithTheMasksOfTheBoard) {
         ASSERT_TRUE(a.Start());
         a.Check();
         EXPECT_NE(a.frame().device(), 0u) << c.name;
-        EXPECT_EQ(a.f.devices.trace, c.trace) << c.name;
+        EXPECT_EQ(a.f.devices.requests, c.trace) << c.name;
         EXPECT_EQ(a.f.devices.dirtyRecords, 0) << c.name;
     }
 }
@@ -134,15 +134,15 @@ TEST_F(Gpio, FailedReadsAreReportedAndTheSequenceRunsToItsEnd) {
     EXPECT_FALSE(frame().LatchAndRead(&value));
 
     // The set-up still issues all five requests, acknowledging what a failed read leaves (0).
-    f.devices.trace.clear();
+    f.devices.requests.clear();
     frame().RunGpioSetup();
-    EXPECT_EQ(f.devices.trace, Cycle(kNew, 0));
+    EXPECT_EQ(f.devices.requests, Cycle(kNew, 0));
 }
 
 TEST_F(Gpio, SetupWithoutDeviceSendsNothing) {
     ASSERT_TRUE(Start());
     frame().RunGpioSetup();
-    EXPECT_TRUE(f.devices.trace.empty());
+    EXPECT_TRUE(f.devices.requests.empty());
 }
 
 }  // namespace

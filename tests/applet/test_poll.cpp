@@ -33,7 +33,7 @@ struct Rig {
         f.windows.Advance(2000, frame);
         EXPECT_NE(frame.device(), 0u);
         EXPECT_TRUE(f.windows.Running(kPollTimer));
-        f.devices.trace.clear();
+        f.devices.requests.clear();
     }
     void Pass(std::uint64_t ms) { f.windows.Advance(ms, frame); }
     // Key codes that reached the TV window, and when.
@@ -51,7 +51,7 @@ struct Rig {
     }
     int StatusWrites() const {
         int n = 0;
-        for (auto& c : f.devices.trace) n += c.code == kIoctlWrite && c.offset == kStatusReg;
+        for (auto& c : f.devices.requests) n += c.code == kIoctlWrite && c.offset == kStatusReg;
         return n;
     }
 };
@@ -86,7 +86,7 @@ TEST_F(Poll, DecodesAndAcknowledgesTheStatusReadOnBothBoards) {
         if (c.key >= 0) t.f.devices.card.PressKey(c.key);
         t.Pass(100);
         EXPECT_EQ(t.f.devices.card.latched, c.status);
-        EXPECT_EQ(t.f.devices.trace, c.trace) << std::hex << c.status;
+        EXPECT_EQ(t.f.devices.requests, c.trace) << std::hex << c.status;
         EXPECT_EQ(t.Dispatched(), c.dispatched) << std::hex << c.status;
         EXPECT_EQ(t.frame.suppressed(), !c.dispatched.empty());
         EXPECT_FALSE(t.f.devices.card.KeyWaiting());  // the receiver saw the acknowledge
@@ -99,7 +99,7 @@ TEST_F(Poll, CodesDuringSuppressionAreAcknowledgedAndLost) {
     std::size_t requestsAtDispatch = 0;
     bool suppressedAtDispatch = true;
     f.windows.onMessage = [&](const FakeWindows::Message&) -> std::intptr_t {
-        requestsAtDispatch = f.devices.trace.size();
+        requestsAtDispatch = f.devices.requests.size();
         suppressedAtDispatch = frame.suppressed();
         return 0;
     };
@@ -108,7 +108,7 @@ TEST_F(Poll, CodesDuringSuppressionAreAcknowledgedAndLost) {
     ASSERT_EQ(Dispatched(), std::vector<int>{5});
     EXPECT_EQ(requestsAtDispatch, 3u);
     EXPECT_FALSE(suppressedAtDispatch);
-    EXPECT_EQ(f.devices.trace.size(), 5u);
+    EXPECT_EQ(f.devices.requests.size(), 5u);
     EXPECT_TRUE(f.windows.Running(kSuppressTimer));
     EXPECT_EQ(f.windows.Period(kSuppressTimer), 350u);
 
@@ -121,7 +121,7 @@ TEST_F(Poll, CodesDuringSuppressionAreAcknowledgedAndLost) {
     EXPECT_FALSE(frame.suppressed());
     EXPECT_FALSE(f.windows.Running(kSuppressTimer));
     // Every poll, suppressed or idle, issues the same five requests.
-    EXPECT_EQ(f.devices.trace.size(), 5u * f.windows.Ticks(kPollTimer));
+    EXPECT_EQ(f.devices.requests.size(), 5u * f.windows.Ticks(kPollTimer));
 }
 
 TEST_F(Poll, HeldKeyRepeatsAboutEvery400ms) {
@@ -149,9 +149,9 @@ TEST_F(Poll, DisableDuringSuppressionThenEnable) {
     EXPECT_FALSE(f.windows.Running(kPollTimer));
     EXPECT_FALSE(f.windows.Running(kSuppressTimer));
     f.devices.card.PressKey(2);
-    f.devices.trace.clear();
+    f.devices.requests.clear();
     Pass(1000);
-    EXPECT_TRUE(f.devices.trace.empty());  // a disabled receiver is not touched
+    EXPECT_TRUE(f.devices.requests.empty());  // a disabled receiver is not touched
 
     ASSERT_TRUE(frame.OnCommand(1080));
     EXPECT_TRUE(frame.receiverEnabled());
@@ -179,7 +179,7 @@ TEST_F(Poll, EnableWithoutDeviceWaitsForThePresenceCheck) {
     f.devices.card.PressKey(9);
     Pass(1000);
     EXPECT_GE(f.windows.Ticks(kPollTimer), 9);
-    EXPECT_TRUE(f.devices.trace.empty());
+    EXPECT_TRUE(f.devices.requests.empty());
     EXPECT_TRUE(Dispatched().empty());
 
     // From the opening on, keys are dispatched (the set-up cycle takes what waited before it).
@@ -215,9 +215,9 @@ TEST_F(Poll, FailedReadsAreNoKeysAndAStaleHandleIsReopened) {
         EXPECT_EQ(t.Dispatched(), std::vector<int>{4}) << how;  // no phantom key code 0
 
         // The third failure in a row closes the device as if it had gone.
-        t.f.devices.trace.clear();
+        t.f.devices.requests.clear();
         t.Pass(100);
-        EXPECT_EQ(t.f.devices.trace, (std::vector<GpioCall>{W(0x1B0, 0xE08000), W(0x1B0, 0x80E08000), R(0x1B4)}))
+        EXPECT_EQ(t.f.devices.requests, (std::vector<GpioCall>{W(0x1B0, 0xE08000), W(0x1B0, 0x80E08000), R(0x1B4)}))
             << "no acknowledge after a failed read";
         EXPECT_EQ(t.frame.device(), 0u);
         EXPECT_EQ(t.f.devices.devicesClosed, 1);
@@ -266,9 +266,9 @@ TEST_F(Poll, APollThatStartsInsideTheDeliveryOfAKeyDoesNothing) {
     std::size_t requestsInside = 0;
     f.windows.onMessage = [&](const FakeWindows::Message& m) -> std::intptr_t {
         if (m.msg == win::kWmKeyDown && nesting++ == 0) {
-            const std::size_t before = f.devices.trace.size();
+            const std::size_t before = f.devices.requests.size();
             f.windows.Advance(300, frame);
-            requestsInside = f.devices.trace.size() - before;
+            requestsInside = f.devices.requests.size() - before;
         }
         return 0;
     };
@@ -277,7 +277,7 @@ TEST_F(Poll, APollThatStartsInsideTheDeliveryOfAKeyDoesNothing) {
     EXPECT_EQ(Dispatched(), std::vector<int>{6});
     EXPECT_EQ(requestsInside, 0u);
     EXPECT_GE(f.windows.Ticks(kPollTimer), 3);
-    EXPECT_EQ(f.devices.trace, Cycle(MasksFor(0), 0x0600));
+    EXPECT_EQ(f.devices.requests, Cycle(MasksFor(0), 0x0600));
     EXPECT_EQ(f.devices.card.consumedKeys, 1u);
 
     // The polls after it work as before.

@@ -38,7 +38,7 @@ TEST_F(Presence, AppearVanishReturn) {
     Check();
     ASSERT_TRUE(Open());
     EXPECT_EQ(f.devices.OpenedPath(frame().device()), kCardPath);  // as the system returned it
-    EXPECT_EQ(f.devices.trace, Cycle(kNew, 0x4000));               // set-up before polling
+    EXPECT_EQ(f.devices.requests, Cycle(kNew, 0x4000));               // set-up before polling
     EXPECT_EQ(f.windows.Period(kPollTimer), 100u);
     EXPECT_TRUE(f.shell.Present(128));
 
@@ -59,12 +59,12 @@ TEST_F(Presence, AppearVanishReturn) {
     EXPECT_NE(std::find(f.shell.deletes.begin(), f.shell.deletes.end(), 129u), f.shell.deletes.end());
     EXPECT_TRUE(f.windows.Running(kPresenceTimer));
 
-    f.devices.trace.clear();
+    f.devices.requests.clear();
     f.devices.AddInterface(kCardPath);
     Check();
     EXPECT_TRUE(Open());
     EXPECT_EQ(f.devices.devicesOpened, 2);
-    EXPECT_EQ(f.devices.trace, Cycle(kNew, 0x4000));
+    EXPECT_EQ(f.devices.requests, Cycle(kNew, 0x4000));
     EXPECT_EQ(f.windows.Period(kPollTimer), 100u);
     EXPECT_TRUE(f.shell.Present(128));
 }
@@ -107,7 +107,7 @@ TEST_F(Presence, DeviceThatCannotBeOpenedIsTriedAtEveryCheck) {
     EXPECT_EQ(f.devices.openAttempts.size(), 3u);
     EXPECT_FALSE(Open());
     EXPECT_TRUE(f.shell.adds.empty());
-    EXPECT_TRUE(f.devices.trace.empty());
+    EXPECT_TRUE(f.devices.requests.empty());
     EXPECT_FALSE(f.windows.Running(kPollTimer));
 }
 
@@ -202,10 +202,10 @@ TEST_F(Presence, DisabledReceiverStaysDisabledAcrossRemovalAndReturn) {
     f.devices.RemoveInterface(kCardPath);
     Check();
     f.devices.AddInterface(kCardPath);
-    f.devices.trace.clear();
+    f.devices.requests.clear();
     Check();
     EXPECT_TRUE(Open());
-    EXPECT_EQ(f.devices.trace, Cycle(kNew, 0x4000));  // the set-up runs all the same
+    EXPECT_EQ(f.devices.requests, Cycle(kNew, 0x4000));  // the set-up runs all the same
     EXPECT_FALSE(f.windows.Running(kPollTimer));
     EXPECT_TRUE(f.shell.Present(128));
     frame().OnTrayNotify(128, win::kWmRButtonDown);

@@ -105,11 +105,10 @@ TEST_F(Profile, KeyTableIsRebuiltFromKey0ToKey127) {
     EXPECT_EQ(p().keys[21], 0x1234u);
     EXPECT_EQ(p().keys[22], 0u);
     EXPECT_EQ(p().keys[127], 0x17Fu);
-    std::vector<std::string> queried;
-    for (auto& line : f.journal.lines)
-        if (line.rfind("reg.query Key", 0) == 0) queried.push_back(line.substr(10));
+    const Trace queried = Only(f.trace, {"QueryValue(applet\\RC32Keys, \"Key"});
     ASSERT_EQ(queried.size(), 128u);
-    for (int i = 0; i < 128; ++i) EXPECT_EQ(queried[i], "Key" + std::to_string(i));
+    for (int i = 0; i < 128; ++i)
+        EXPECT_EQ(queried[i].rfind("QueryValue(applet\\RC32Keys, \"Key" + std::to_string(i) + "\")", 0), 0u);
 
     // A profile without a value starts that entry from 0 again.
     SetProfile(u"RC28Keys", u"Tv28", u"tv.exe");
