@@ -24,8 +24,6 @@ struct Presence : ::testing::Test, RunningApplet {
         EXPECT_EQ(f.devices.badCloses, 0);
     }
     bool Open() { return frame().device() != 0; }
-    const BoardMasks kNew = {0xE08000, 0x80E08000, 0xE00000, 0xE08000};
-    const BoardMasks kOld = {0x1A8087, 0x801A8087, 0x1A0080, 0x1A8080};
 };
 
 TEST_F(Presence, AppearVanishReturn) {
@@ -38,7 +36,7 @@ TEST_F(Presence, AppearVanishReturn) {
     Check();
     ASSERT_TRUE(Open());
     EXPECT_EQ(f.devices.OpenedPath(frame().device()), kCardPath);  // as the system returned it
-    EXPECT_EQ(f.devices.requests, Cycle(kNew, 0x4000));               // set-up before polling
+    EXPECT_EQ(f.devices.requests, kNewBoardIdleCycle);               // set-up before polling
     EXPECT_EQ(f.windows.Period(kPollTimer), 100u);
     EXPECT_TRUE(f.shell.Present(128));
 
@@ -64,7 +62,7 @@ TEST_F(Presence, AppearVanishReturn) {
     Check();
     EXPECT_TRUE(Open());
     EXPECT_EQ(f.devices.devicesOpened, 2);
-    EXPECT_EQ(f.devices.requests, Cycle(kNew, 0x4000));
+    EXPECT_EQ(f.devices.requests, kNewBoardIdleCycle);
     EXPECT_EQ(f.windows.Period(kPollTimer), 100u);
     EXPECT_TRUE(f.shell.Present(128));
 }
@@ -205,7 +203,7 @@ TEST_F(Presence, DisabledReceiverStaysDisabledAcrossRemovalAndReturn) {
     f.devices.requests.clear();
     Check();
     EXPECT_TRUE(Open());
-    EXPECT_EQ(f.devices.requests, Cycle(kNew, 0x4000));  // the set-up runs all the same
+    EXPECT_EQ(f.devices.requests, kNewBoardIdleCycle);  // the set-up runs all the same
     EXPECT_FALSE(f.windows.Running(kPollTimer));
     EXPECT_TRUE(f.shell.Present(128));
     frame().OnTrayNotify(128, win::kWmRButtonDown);

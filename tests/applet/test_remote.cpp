@@ -46,50 +46,18 @@ TEST(RemoteDialog, ChecksFollowTheTypeAndClicksSetIt) {
     }
 }
 
-TEST(RemoteDialog, FiftyOneKeyRule) {
-    struct Case {
-        int digitalTv;  // -1: no value, -2: no key
-        std::uint32_t isOldBoard, deviceId;
-        bool enabled;
-    };
-    const Case cases[] = {
-        {-2, 0, 0x7130, true}, {-2, 0, 0x7131, true}, {-1, 0, 0x7133, true}, {-1, 0, 0x7134, true},
-        {0, 0, 0x7135, true}, {-1, 0, 0x7132, false}, {-1, 0, 0, false}, {-1, 1, 0x7134, false},
-        {-2, 7, 0x7130, false}, {0, 1, 0x7134, false}, {1, 1, 0x7134, true}, {5, 0, 0, true},
-    };
-    for (const Case& c : cases) {
-        FakeRegistry registry;
-        if (c.digitalTv == -1) registry.CreateKey(kCu, kDigitalTvKey);
-        if (c.digitalTv >= 0) registry.SetDword(kCu, kDigitalTvKey, kEnable51, static_cast<std::uint32_t>(c.digitalTv));
-        CRemote dialog(registry, c.isOldBoard, c.deviceId);
-        FakeDialogControls controls;
-        dialog.OnInitDialog(controls);
-        EXPECT_EQ(controls.enabled[1003], c.enabled) << c.digitalTv << " " << c.isOldBoard << " " << std::hex << c.deviceId;
-        if (c.digitalTv != -2) {
-            ASSERT_EQ(registry.opens.size(), 1u);
-            EXPECT_EQ(registry.opens[0].access, win::kKeyRead);
-        }
-        EXPECT_EQ(registry.OpenHandles(), 0u);
-    }
-}
-
 // The four profiles, each known by its class name "Tv" + profile name.
 void AddProfiles(FakeRegistry& registry) {
     for (const char* name : {"RC51Keys", "RC32Keys", "RC30Keys", "RC28Keys"})
         registry.SetString(kCu, kAppletKeyPath + u"\\" + U(name), u"FindWindowClassName", U(std::string("Tv") + name));
 }
 
-// The command 1002 on a frame whose board data came from a presence check.
+// The command 1002 on a frame.
 struct Configure : ::testing::Test {
     FakePorts f;
     CMainFrame frame{f.ports()};
 
     void SetUp() override { AddProfiles(f.registry); }
-    void ReadBoard(std::uint32_t deviceId, std::uint32_t isOldBoard) {
-        SetTuner(f.registry, deviceId, isOldBoard, 0x4000);
-        frame.OnPresenceCheck();  // no capture interface: only the board data are refreshed
-        ASSERT_EQ(frame.deviceId(), deviceId);
-    }
     std::optional<std::u16string> Stored() { return f.registry.GetString(kCu, kAppletKeyPath, u"Profile"); }
     int Reloads() const {
         int n = 0;
@@ -138,18 +106,48 @@ TEST_F(Configure, OkWritesTheChoiceWithItsTypeAndReloads) {
     }
 }
 
-TEST_F(Configure, DialogSeesTheBoardData) {
-    f.registry.SetString(kCu, kAppletKeyPath, u"Profile", u"RC51Keys");
-    f.dialogs.result = win::kIdCancel;
-    frame.OnConfigure();  // before any presence check: board data 0, "51 Keys" disabled
-    EXPECT_FALSE(f.dialogs.controls.enabled[1003]);
-    EXPECT_TRUE(f.dialogs.controls.checks[1003]);
-    ReadBoard(0x7134, 0);
-    frame.OnConfigure();
-    EXPECT_TRUE(f.dialogs.controls.enabled[1003]);
-    ReadBoard(0x7134, 1);
-    frame.OnConfigure();
-    EXPECT_FALSE(f.dialogs.controls.enabled[1003]);
+// "51 Keys" is enabled by the digital-TV application's value, else by the board data of the last
+// presence check: a new board with one of the five chips.
+TEST(Configure51Keys, FollowsTheDigitalTvValueAndTheBoardData) {
+    const std::string key = R"(HKCU\SOFTWARE\Orvane\Nuvex\1.0)";
+    const struct {
+        int digitalTv;  // -1: no value, -2: no key
+        std::uint32_t isOldBoard, deviceId;  // both 0: no presence check yet
+        bool enabled;
+    } rows[] = {
+        {-2, 0, 0x7130, true}, {-2, 0, 0x7131, true}, {-1, 0, 0x7133, true}, {-1, 0, 0x7134, true},
+        {0, 0, 0x7135, true},  {-1, 0, 0x7132, false}, {-1, 0, 0, false},     {-1, 1, 0x7134, false},
+        {-2, 7, 0x7130, false}, {0, 1, 0x7134, false}, {1, 1, 0x7134, true},  {5, 0, 0, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE("Enable 51Key " + std::to_string(row.digitalTv) + ", IsOldBoard " + std::to_string(row.isOldBoard) +
+                     ", DeviceID " + Hex(row.deviceId));
+        FakePorts f;
+        CMainFrame frame{f.ports()};
+        AddProfiles(f.registry);
+        f.registry.SetString(kCu, kAppletKeyPath, u"Profile", u"RC51Keys");
+        if (row.digitalTv == -1) f.registry.CreateKey(kCu, kDigitalTvKey);
+        if (row.digitalTv >= 0) f.registry.SetDword(kCu, kDigitalTvKey, kEnable51, static_cast<std::uint32_t>(row.digitalTv));
+        if (row.deviceId || row.isOldBoard) {
+            SetTuner(f.registry, row.deviceId, row.isOldBoard, 0x4000);
+            frame.OnPresenceCheck();  // no capture interface: only the board data are refreshed
+        }
+        f.trace.clear();
+        f.dialogs.result = win::kIdCancel;
+        frame.OnConfigure();
+        Trace expected = {"SetCheck(1003, 1)"};
+        if (row.digitalTv == -2) {
+            expected.push_back("OpenKey(" + key + ", 0x20019) fails");
+        } else {
+            expected.push_back("OpenKey(" + key + ", 0x20019)");
+            expected.push_back("QueryValue(" + key + R"(, "Enable 51Key Remote Control"))" + (row.digitalTv == -1 ? " fails" : ""));
+            expected.push_back("CloseKey(" + key + ")");
+        }
+        expected.push_back(std::string("Enable(1003, ") + (row.enabled ? "1" : "0") + ")");
+        EXPECT_TRACE(Only(f.trace, {"SetCheck(1003", "Enable", "OpenKey(HKCU", "QueryValue(HKCU", "CloseKey(HKCU"}),
+                     expected);
+        EXPECT_EQ(f.registry.OpenHandles(), 0u);
+    }
 }
 
 TEST_F(Configure, CancelChangesNothing) {
