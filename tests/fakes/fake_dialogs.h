@@ -16,10 +16,8 @@ namespace applet::fake {
 class FakeDialogControls : public DialogControls, public Tracer {
 public:
     std::map<std::uint32_t, bool> checks, enabled;
-    std::vector<std::pair<std::uint32_t, bool>> checkCalls;  // every SetCheck, in order
     void SetCheck(std::uint32_t id, bool checked) override {
         checks[id] = checked;
-        checkCalls.push_back({id, checked});
         Log("SetCheck(" + std::to_string(id) + ", " + (checked ? "1" : "0") + ")");
     }
     void Enable(std::uint32_t id, bool on) override {
@@ -37,7 +35,7 @@ class FakeDialogs : public Dialogs, public Tracer {
 public:
     std::vector<std::uint32_t> clicks;     // radio clicks applied after initialisation
     std::int32_t result = win::kIdOk;      // how the dialog ends
-    int remoteRuns = 0, unloadRuns = 0;
+    int remoteRuns = 0;
     FakeDialogControls controls;           // controls of the last dialog run
     bool initResult = false;               // what the last CRemote::OnInitDialog returned
 
@@ -51,7 +49,6 @@ public:
         return result;
     }
     std::int32_t RunUnload(CUnload& dialog) override {
-        ++unloadRuns;
         Log("RunUnload()");
         controls = FakeDialogControls();
         controls.trace = trace;

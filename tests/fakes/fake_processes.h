@@ -16,9 +16,7 @@ public:
     explicit FakeProcesses(VirtualClock& clock) : clock_(clock) {}
 
     std::u16string modulePath = u"C:\\Windows\\Ravlet.exe";
-    std::vector<std::uint32_t> moduleCapacities;  // capacity of each ModuleFileName call
     std::vector<std::u16string> starts;           // every Start, also the failed ones
-    std::vector<std::uint32_t> sleeps;            // every Sleep
     struct WaitCall { Handle process; std::uint32_t timeout; std::uint32_t result; std::uint64_t at; };
     std::vector<WaitCall> waits;
     int closes = 0;
@@ -60,14 +58,12 @@ public:
         else ++badCloses;
     }
     void Sleep(std::uint32_t ms) override {
-        sleeps.push_back(ms);
         Log("Sleep(" + std::to_string(ms) + ")");
         clock_.now += ms;
     }
     // As the adapter reports GetModuleFileNameW: a path that does not fit the buffer with its
     // terminator (the call cut it short) comes back as no path at all.
     std::u16string ModuleFileName(std::uint32_t capacity) override {
-        moduleCapacities.push_back(capacity);
         Log("ModuleFileName(" + std::to_string(capacity) + ")" + (modulePath.size() >= capacity ? " fails" : ""));
         if (modulePath.size() >= capacity) return u"";
         return modulePath;

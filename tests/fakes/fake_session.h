@@ -12,8 +12,6 @@ namespace applet::fake {
 class FakeSession : public Session, public Tracer {
 public:
     std::map<std::uint32_t, std::u16string> strings{{128, u"TV Card Remote Control Applet"}};
-    int coInitialize = 0, coUninitialize = 0;
-    std::vector<std::pair<std::u16string, std::uint32_t>> layouts;
     std::vector<std::u16string> created;  // names passed to CreateMutex
 
     // Another process holds a mutex of this name.
@@ -51,15 +49,12 @@ public:
     }
     void CoInitialize() override {
         Log("CoInitialize()");
-        ++coInitialize;
     }
     void CoUninitialize() override {
         Log("CoUninitialize()");
-        ++coUninitialize;
     }
     void LoadKeyboardLayout(const std::u16string& id, std::uint32_t flags) override {
         Log("LoadKeyboardLayout(\"" + N(id) + "\", " + std::to_string(flags) + ")");
-        layouts.push_back({id, flags});
     }
     int badCloses = 0;
 

@@ -13,15 +13,9 @@ namespace applet::fake {
 
 class FakeShell : public Shell, public Tracer {
 public:
-    struct Menu {
-        std::uint32_t resource;
-        std::vector<MenuItemState> items;
-    };
-
     std::map<std::uint32_t, TrayIcon> icons;   // present icons by id
     std::vector<TrayIcon> adds;                // every add, also the failed ones
     std::vector<std::uint32_t> deletes;        // every delete, by id
-    std::vector<Menu> menus;                   // every tracked menu
     // A command the user picks from the next menus; delivered as the main window's WM_COMMAND,
     // and 57665 (not handled by the main window) on to the application object.
     std::optional<std::uint32_t> choose;
@@ -29,14 +23,6 @@ public:
     CAppletApp* app = nullptr;
 
     bool Present(std::uint32_t id) const { return icons.count(id) != 0; }
-    // The state of a command in the last menu; nullopt when it was not listed.
-    std::optional<bool> LastEnabled(std::uint32_t command) const {
-        if (menus.empty()) return std::nullopt;
-        for (auto& i : menus.back().items)
-            if (i.command == command) return i.enabled;
-        return std::nullopt;
-    }
-
     bool AddIcon(const TrayIcon& icon) override {
         adds.push_back(icon);
         const bool present = icons.count(icon.id) != 0;
@@ -52,7 +38,6 @@ public:
         return present;
     }
     void TrackTrayMenu(std::uint32_t menuResource, const MenuItemState* items, std::uint32_t count) override {
-        menus.push_back({menuResource, std::vector<MenuItemState>(items, items + count)});
         // Each item by its command, a greyed one marked.
         std::string line = "TrackTrayMenu(" + std::to_string(menuResource);
         for (std::uint32_t i = 0; i < count; ++i)

@@ -31,18 +31,11 @@ public:
         std::intptr_t lParam;
         std::uint64_t at;  // virtual time
     };
-    struct TimerCall {
-        std::string op;  // "set" or "kill"
-        std::uint32_t id;
-        std::uint32_t period;
-        std::uint64_t at;
-    };
 
     explicit FakeWindows(VirtualClock& clock) : clock_(clock) {}
 
     Handle mainWindow = 0;                 // set when the main window is created
     std::vector<Message> messages;         // Post / Send / SendTimeout, in order
-    std::vector<TimerCall> timerCalls;     // SetTimer / KillTimer, in order
     std::vector<std::pair<std::uint32_t, std::uint64_t>> fired;  // timer id and time of each tick
     // Called for every message sent or posted (after it is recorded); a test can act on it, e.g.
     // remove a window that receives WM_CLOSE. Its result is Send's result.
@@ -108,7 +101,6 @@ public:
     // --- Windows ----------------------------------------------------------------------------
     Handle MainWindow() override { return mainWindow; }
     void SetTimer(std::uint32_t id, std::uint32_t periodMs) override {
-        timerCalls.push_back({"set", id, periodMs, clock_.now});
         Log("SetTimer(" + std::to_string(id) + ", " + std::to_string(periodMs) + ")");
         auto& t = timers_[id];
         t.period = periodMs;
@@ -116,7 +108,6 @@ public:
         t.generation = ++generation_;
     }
     void KillTimer(std::uint32_t id) override {
-        timerCalls.push_back({"kill", id, 0, clock_.now});
         Log("KillTimer(" + std::to_string(id) + ")");
         timers_.erase(id);
     }
