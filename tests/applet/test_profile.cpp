@@ -47,24 +47,26 @@ TEST_F(Profile, PathFollowsProfileOrTheAppletKeyItself) {
     SetProfile(u"RC28Keys", u"Tv28", u"tv.exe");
     f.registry.SetString(kCu, kAppletKeyPath, u"Profile", u"RC28Keys");
     Load();
-    EXPECT_TRUE(Opened(kAppletKeyPath + u"\\RC28Keys"));
-    for (auto& o : f.registry.opens) EXPECT_EQ(o.access, win::kKeyRead) << N(o.path);
+    EXPECT_TRACE(Only(f.trace, {"OpenKey"}), (Trace{"OpenKey(applet, 0x20019)", "OpenKey(applet\\RC28Keys, 0x20019)",
+                                                    "OpenKey(HKCU\\Software\\Vendor\\TV, 0x20019)"}));
     EXPECT_EQ(p().className, u"Tv28");
     EXPECT_EQ(p().appPath, u"C:\\Apps\\TV\\tv.exe");
 
     // Without "Profile" the values are looked up in the applet key itself.
     f.registry.RemoveValue(kCu, kAppletKeyPath, u"Profile");
     f.registry.SetString(kCu, kAppletKeyPath, u"FindWindowClassName", u"TvOwn");
-    f.registry.opens.clear();
+    f.trace.clear();
     Load();
-    EXPECT_TRUE(Opened(kAppletKeyPath + u"\\"));
+    EXPECT_TRACE(Only(f.trace, {"OpenKey"}), (Trace{"OpenKey(applet, 0x20019)", "OpenKey(applet\\, 0x20019)",
+                                                    "OpenKey(HKCU\\Software\\Vendor\\TV, 0x20019)"}));
     EXPECT_EQ(p().className, u"TvOwn");
 
     // A name given by the caller is used as it stands; "Profile" is not consulted.
     const std::u16string name = u"RC28Keys";
-    f.registry.opens.clear();
+    f.trace.clear();
     Load(&name);
-    EXPECT_EQ(f.registry.opens.size(), 2u);  // the profile key, then the application's key
+    EXPECT_TRACE(Only(f.trace, {"OpenKey"}), (Trace{"OpenKey(applet\\RC28Keys, 0x20019)",
+                                                    "OpenKey(HKCU\\Software\\Vendor\\TV, 0x20019)"}));
     EXPECT_EQ(p().className, u"Tv28");
 }
 

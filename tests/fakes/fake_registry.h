@@ -33,15 +33,8 @@ public:
         std::uint32_t access;
         bool ok;
     };
-    struct Write {
-        std::string op;  // "set" or "delete"
-        std::u16string name;
-        std::uint32_t type;
-        std::vector<std::uint8_t> bytes;
-    };
 
     std::vector<OpenCall> opens;   // every OpenKey, in order
-    std::vector<Write> writes;     // every successful SetValue / DeleteValue, in order
 
     // --- test set-up and inspection ---------------------------------------------------------
     Key& CreateKey(RegRoot root, const std::u16string& path) {
@@ -147,14 +140,13 @@ public:
         auto it = handles_.find(h);
         const std::string line = "SetValue(" + Name(h) + ", \"" + N(name) + "\", " + std::to_string(type) + ", " +
                                  Data(type, data, size) + ")";
-        if (it == handles_.end() || !(it->second.access & 0x2)) return Fails(line);
+        if (it == handles_.end() || !(it->second.access & 0x2) || writesFail) return Fails(line);
         Log(line);
         auto& v = it->second.key->values[Lower(name)];
         if (v.name.empty()) v.name = name;
         v.type = type;
         const auto* p = static_cast<const std::uint8_t*>(data);
         v.bytes.assign(p, p + size);
-        writes.push_back({"set", name, type, v.bytes});
         return true;
     }
     bool DeleteValue(Handle h, const std::u16string& name) override {
@@ -163,7 +155,6 @@ public:
         if (it == handles_.end() || !(it->second.access & 0x2) || !it->second.key->values.erase(Lower(name)))
             return Fails(line);
         Log(line);
-        writes.push_back({"delete", name, 0, {}});
         return true;
     }
     void CloseKey(Handle h) override {
@@ -172,6 +163,7 @@ public:
         if (!handles_.erase(h)) ++badCloses;
     }
     int badCloses = 0;
+    bool writesFail = false;  // SetValue fails on any key (a full or damaged hive)
 
 private:
     struct OpenKeyRec {
@@ -201,10 +193,10 @@ private:
                 return shortNames[i] + p.substr(known[i].second.size());
         return std::string(root == RegRoot::CurrentUser ? "HKCU\\" : "HKLM\\") + p;
     }
-    // REG_SZ as its text (marked when it lacks its terminator), a four-byte value as its number, anything else by its size.
+    // REG_SZ and REG_EXPAND_SZ as their text (marked when it lacks its terminator), a four-byte value as its number, anything else by its size.
     static std::string Data(std::uint32_t type, const void* data, std::uint32_t size) {
         const auto* p = static_cast<const std::uint8_t*>(data);
-        if (type == win::kRegSz && size % 2 == 0) {
+        if ((type == win::kRegSz || type == 2 /* REG_EXPAND_SZ */) && size % 2 == 0) {
             std::u16string text;
             for (std::uint32_t i = 0; i + 1 < size; i += 2) text.push_back(static_cast<char16_t>(p[i] | p[i + 1] << 8));
             const bool terminated = !text.empty() && text.back() == 0;
