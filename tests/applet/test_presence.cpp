@@ -16,7 +16,7 @@ struct Presence : ::testing::Test, RunningApplet {
         ASSERT_TRUE(Start());
     }
     void TearDown() override {
-        // Every key and every interface set opened by a check is closed again.
+        SCOPED_TRACE("every key and every interface set opened by a check is closed again");
         EXPECT_EQ(f.registry.OpenHandles(), 0u);
         EXPECT_EQ(f.registry.badCloses, 0);
         EXPECT_EQ(f.devices.OpenSets(), 0u);

@@ -25,6 +25,7 @@ struct Profile : ::testing::Test {
     }
     void Load(const std::u16string* name = nullptr) {
         frame.LoadKeyProfile(name);
+        SCOPED_TRACE("the profile's keys closed again");
         EXPECT_EQ(f.registry.OpenHandles(), 0u);
         EXPECT_EQ(f.registry.badCloses, 0);
     }
