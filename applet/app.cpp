@@ -4,6 +4,8 @@
 #include "dialogs.h"
 #include "win32/resource.h"
 
+namespace applet {
+
 CAppletApp::CAppletApp(const Ports& ports) : ports_(ports) {}
 
 bool CAppletApp::InitInstance(MainWindowFactory& factory) {
@@ -47,3 +49,5 @@ void CAppletApp::OnUnload() {
     // Synchronous: the frame's shutdown has run when this returns.
     if (const Handle window = ports_.windows.MainWindow()) ports_.windows.Send(window, win::kWmClose, 0, 0);
 }
+
+}  // namespace applet

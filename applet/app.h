@@ -5,6 +5,8 @@
 
 #include "mainframe.h"
 
+namespace applet {
+
 // Creates the main window of the frame (its WM_CREATE calls CMainFrame::OnCreate). Implemented by
 // the Win32 adapter; returns false when the window could not be created.
 struct MainWindowFactory {
@@ -30,3 +32,5 @@ private:
     Handle mutex_ = 0;
     std::unique_ptr<CMainFrame> frame_;
 };
+
+}  // namespace applet

@@ -3,6 +3,8 @@
 // at the screen. Only the applet of the session attached to the console touches the card.
 #include "mainframe.h"
 
+namespace applet {
+
 void CMainFrame::FollowConsole() {
     if (notifications_ != Notifications::Pending) return;
     switch (ports_.console.RegisterNotification()) {
@@ -54,3 +56,5 @@ void CMainFrame::OnSessionChange(std::uint32_t code, std::uint32_t sessionId) {
             break;
     }
 }
+
+}  // namespace applet

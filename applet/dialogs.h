@@ -6,6 +6,8 @@
 
 #include "ports.h"
 
+namespace applet {
+
 // "Choose Remote Controller", template 136.
 class CRemote {
 public:
@@ -13,6 +15,7 @@ public:
     bool OnInitDialog(DialogControls& controls);   // checks and the 51-key rule; returns TRUE
     void OnRadio(std::uint32_t id);                // clicks of 1003..1006
 
+    // The dialog's data field keeps its established name.
     std::int32_t m_nRemoteType = 0;
 
 private:
@@ -33,8 +36,11 @@ public:
     void OnRadio(std::uint32_t id);                // 1007: 0, 1008: 1
     void OnOK();                                   // uninstall when chosen, device monitor asked to close
 
+    // The dialog's data field keeps its established name.
     std::uint32_t m_nChoice = 0;
 
 private:
     Ports ports_;
 };
+
+}  // namespace applet

@@ -1,6 +1,8 @@
 // A decoded key becomes a keystroke at the TV application, or closes or starts it (power key).
 #include "mainframe.h"
 
+namespace applet {
+
 namespace {
 
 constexpr std::uint32_t kPowerKey = 18;
@@ -32,8 +34,8 @@ void CMainFrame::DispatchKey(std::uint32_t code) {
         }
         Processes& processes = ports_.processes;
         if (Handle process = processes.Start(profile_.appPath)) {
-            processes.Wait(process, kLongestStartWaitMs);
-            processes.Close(process);
+            processes.WaitFor(process, kLongestStartWaitMs);
+            processes.CloseHandle(process);
         }
         return;
     }
@@ -43,3 +45,5 @@ void CMainFrame::DispatchKey(std::uint32_t code) {
                             kKeyDeliveryBoundMs);
     }
 }
+
+}  // namespace applet

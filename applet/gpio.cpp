@@ -3,6 +3,8 @@
 
 #include "mainframe.h"
 
+namespace applet {
+
 namespace {
 
 // CTL_CODE as the driver's headers compose it.
@@ -72,3 +74,5 @@ void CMainFrame::RunGpioSetup() {
     LatchAndRead(&status);
     Acknowledge(status);
 }
+
+}  // namespace applet

@@ -3,6 +3,8 @@
 // a few hundred kilobytes, unpacked once per dialog.
 #include "inflate.h"
 
+namespace applet {
+
 namespace {
 
 constexpr int kMaxCodeBits = 15;
@@ -231,3 +233,5 @@ bool Inflate(const std::uint8_t* data, std::size_t dataSize, std::uint8_t* out, 
     if (!data || (!out && size > 0)) return false;
     return Inflater(data, dataSize, out, size).Run(until);
 }
+
+}  // namespace applet

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace applet {
+
 enum class InflateTo {
     End,     // the stream must give exactly `size` bytes, end there, and its check must match
     Prefix,  // only its first `size` bytes are wanted: success once they are out
@@ -15,3 +17,5 @@ enum class InflateTo {
 // fewer bytes than `size`. Never reads or writes outside the two buffers; bytes after the stream's
 // end are ignored. On failure `out` holds whatever was inflated before the fault.
 bool Inflate(const std::uint8_t* data, std::size_t dataSize, std::uint8_t* out, std::size_t size, InflateTo until);
+
+}  // namespace applet

@@ -4,6 +4,8 @@
 
 #include "win32/resource.h"
 
+namespace applet {
+
 const char16_t kAppletKey[] = u"SOFTWARE\\Orvane\\TV Card Remote Control Applet\\1.0";
 const char16_t kTunerKey[] =
     u"SYSTEM\\CurrentControlSet\\Control\\WDM Video Capture Driver\\WDM TV Tuner\\Tunvex";
@@ -78,3 +80,5 @@ bool CMainFrame::OnCommand(std::uint32_t id) {
         default: return false;  // "&Unload..." belongs to the application object
     }
 }
+
+}  // namespace applet

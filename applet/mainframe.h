@@ -7,6 +7,8 @@
 
 #include "ports.h"
 
+namespace applet {
+
 // Timers of the main window.
 constexpr std::uint32_t kPresenceTimer = 130;
 constexpr std::uint32_t kPresencePeriodMs = 2000;
@@ -150,3 +152,5 @@ private:
     bool knowOwnSession_ = false;
     std::uint32_t ownSession_ = 0;
 };
+
+}  // namespace applet

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <utility>
 
+namespace applet {
+
 namespace {
 
 constexpr std::size_t kInfoHeaderSize = 40;
@@ -110,3 +112,5 @@ PixelRect FitPicture(const PixelRect& box, std::int32_t width96, std::int32_t he
     fit.top = box.top + (box.height - fit.height) / 2;
     return fit;
 }
+
+}  // namespace applet

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace applet {
+
 // A 24-bit picture laid out as a bottom-up DIB: rows of blue, green, red, each padded to 4 bytes.
 struct Picture {
     std::int32_t width = 0;
@@ -37,3 +39,5 @@ struct PixelRect {
 // Up to 5 % larger than drawn, it keeps its own size: at 96 DPI the box was made for it, and a
 // stretch by a pixel or two would only blur it.
 PixelRect FitPicture(const PixelRect& box, std::int32_t width96, std::int32_t height96);
+
+}  // namespace applet

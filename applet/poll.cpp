@@ -1,6 +1,8 @@
 // Polling the receiver: one GPIO cycle per tick, a dispatched key, then 350 ms of suppression.
 #include "mainframe.h"
 
+namespace applet {
+
 namespace {
 
 constexpr std::uint32_t kReadyLine = 0x4000;  // 0 while a key code waits
@@ -69,3 +71,5 @@ void CMainFrame::OnDisableReceiver() {
     receiverEnabled_ = 0;
     suppressed_ = 0;
 }
+
+}  // namespace applet

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+namespace applet {
+
 // Opaque handle of a key, device, set, process, window or mutex; 0 means "none".
 using Handle = std::uintptr_t;
 
@@ -45,10 +47,10 @@ struct Registry {
     virtual ~Registry() = default;
     // RegOpenKeyExW; returns 0 when the key does not open with that access.
     virtual Handle OpenKey(RegRoot root, const std::u16string& path, std::uint32_t access) = 0;
-    // RegQueryValueExW into `data` of *size bytes. On success *size is the stored size and *type
-    // the stored type; on failure (missing value, too large) the buffer must count as untouched.
-    virtual bool QueryValue(Handle key, const std::u16string& name, void* data, std::uint32_t* size,
-                            std::uint32_t* type) = 0;
+    // RegQueryValueExW into `data` of *size bytes. On success *type is the stored type and *size
+    // the stored size; on failure (missing value, too large) the buffer must count as untouched.
+    virtual bool QueryValue(Handle key, const std::u16string& name, std::uint32_t* type, void* data,
+                            std::uint32_t* size) = 0;
     virtual bool SetValue(Handle key, const std::u16string& name, std::uint32_t type,
                           const void* data, std::uint32_t size) = 0;
     virtual bool DeleteValue(Handle key, const std::u16string& name) = 0;
@@ -140,8 +142,8 @@ struct Processes {
     // Returns the process handle (the adapter keeps the thread handle with it) or 0.
     virtual Handle Start(const std::u16string& path) = 0;
     // WaitForSingleObject; returns 0 when the process ended, win::kWaitTimeout otherwise.
-    virtual std::uint32_t Wait(Handle process, std::uint32_t timeoutMs) = 0;
-    virtual void Close(Handle process) = 0;  // closes the process and the thread handle
+    virtual std::uint32_t WaitFor(Handle process, std::uint32_t timeoutMs) = 0;
+    virtual void CloseHandle(Handle process) = 0;  // closes the process and the thread handle
     virtual void Sleep(std::uint32_t ms) = 0;
     // GetModuleFileNameW(no module) into a buffer of `capacity` units; empty on failure and when
     // the path does not fit with its terminator (the call would have cut it short).
@@ -210,3 +212,5 @@ struct Ports {
     Dialogs& dialogs;
     Console& console;
 };
+
+}  // namespace applet

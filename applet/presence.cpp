@@ -3,6 +3,8 @@
 #include "mainframe.h"
 #include "win32/resource.h"
 
+namespace applet {
+
 namespace {
 
 // Reference GUID of the card's capture filter: {BBEFB6C7-2FC4-4139-BB8B-A58BBA724000}.
@@ -123,3 +125,5 @@ void CMainFrame::OnPresenceCheck() {
     // Added anew at every check: an icon lost with the taskbar comes back within one period.
     ShowTrayIcon();
 }
+
+}  // namespace applet

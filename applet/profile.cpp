@@ -5,6 +5,8 @@
 #include "dialogs.h"
 #include "mainframe.h"
 
+namespace applet {
+
 namespace {
 
 bool FitsField(const std::u16string& text) { return text.size() + 1 <= kFieldUnits; }
@@ -90,3 +92,5 @@ void CMainFrame::OnConfigure() {
     }
     registry.CloseKey(key);
 }
+
+}  // namespace applet

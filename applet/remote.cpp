@@ -3,6 +3,8 @@
 #include "mainframe.h"
 #include "win32/resource.h"
 
+namespace applet {
+
 namespace {
 
 constexpr std::int32_t kType32 = 0;
@@ -67,3 +69,5 @@ void CRemote::OnRadio(std::uint32_t id) {
         default: break;
     }
 }
+
+}  // namespace applet

@@ -2,6 +2,8 @@
 #include "mainframe.h"
 #include "win32/resource.h"
 
+namespace applet {
+
 namespace {
 
 constexpr std::uint32_t kTrayFlags = 7;  // NIF_MESSAGE | NIF_ICON | NIF_TIP
@@ -49,3 +51,5 @@ std::intptr_t CMainFrame::OnTrayNotify(std::uintptr_t wParam, std::intptr_t lPar
     ports_.shell.TrackTrayMenu(IDR_MAINFRAME, items, sizeof items / sizeof items[0]);
     return 0;
 }
+
+}  // namespace applet

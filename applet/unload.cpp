@@ -3,6 +3,8 @@
 #include "mainframe.h"
 #include "win32/resource.h"
 
+namespace applet {
+
 CUnload::CUnload(const Ports& ports) : ports_(ports) {}
 
 void CUnload::OnInitDialog(DialogControls& controls) {
@@ -33,3 +35,5 @@ void CUnload::OnOK() {
     if (const Handle monitor = ports_.windows.FindByTitle(kDeviceMonitor))
         ports_.windows.Post(monitor, win::kWmClose, 0, 0);
 }
+
+}  // namespace applet

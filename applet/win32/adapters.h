@@ -15,6 +15,8 @@
 #include "ports.h"
 #include "unique.h"
 
+namespace applet::win32 {
+
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 on both sides");
 
 inline const wchar_t* Wide(const std::u16string& text) {
@@ -28,11 +30,11 @@ inline T FromHandle(Handle handle) { return reinterpret_cast<T>(handle); }
 template <class T>
 inline Handle ToHandle(T handle) { return reinterpret_cast<Handle>(handle); }
 
-class Win32Registry : public Registry {
+class RegistryAdapter : public Registry {
 public:
     Handle OpenKey(RegRoot root, const std::u16string& path, std::uint32_t access) override;
-    bool QueryValue(Handle key, const std::u16string& name, void* data, std::uint32_t* size,
-                    std::uint32_t* type) override;
+    bool QueryValue(Handle key, const std::u16string& name, std::uint32_t* type, void* data,
+                    std::uint32_t* size) override;
     bool SetValue(Handle key, const std::u16string& name, std::uint32_t type, const void* data,
                   std::uint32_t size) override;
     bool DeleteValue(Handle key, const std::u16string& name) override;
@@ -49,7 +51,7 @@ struct EnumeratedInterface {
     SP_DEVICE_INTERFACE_DATA data{};
 };
 
-class Win32CaptureDevices : public CaptureDevices {
+class CaptureDevicesAdapter : public CaptureDevices {
 public:
     Handle OpenInterfaceSet() override;
     bool EnumInterface(Handle set, std::uint32_t index) override;
@@ -67,7 +69,7 @@ private:
     OwnedHandles<FileTraits> devices_;
 };
 
-class Win32Windows : public Windows {
+class WindowsAdapter : public Windows {
 public:
     // Set by the main window's procedure as soon as the window exists (WM_NCCREATE).
     void SetMainWindow(HWND window) { main_ = window; }
@@ -88,23 +90,23 @@ private:
     HWND main_ = nullptr;
 };
 
-class Win32Shell : public Shell {
+class ShellAdapter : public Shell {
 public:
-    explicit Win32Shell(Win32Windows& windows) : windows_(windows) {}
+    explicit ShellAdapter(WindowsAdapter& windows) : windows_(windows) {}
     bool AddIcon(const TrayIcon& icon) override;
     bool DeleteIcon(std::uint32_t id) override;
     void TrackTrayMenu(std::uint32_t menuResource, const MenuItemState* items,
                        std::uint32_t count) override;
 
 private:
-    Win32Windows& windows_;
+    WindowsAdapter& windows_;
 };
 
-class Win32Processes : public Processes {
+class ProcessesAdapter : public Processes {
 public:
     Handle Start(const std::u16string& path) override;
-    std::uint32_t Wait(Handle process, std::uint32_t timeoutMs) override;
-    void Close(Handle process) override;
+    std::uint32_t WaitFor(Handle process, std::uint32_t timeoutMs) override;
+    void CloseHandle(Handle process) override;
     void Sleep(std::uint32_t ms) override;
     std::u16string ModuleFileName(std::uint32_t capacity) override;
 
@@ -113,7 +115,7 @@ private:
     OwnedHandles<HandleTraits, UniqueHandle> processes_;
 };
 
-class Win32Session : public Session {
+class SessionAdapter : public Session {
 public:
     std::u16string LoadString(std::uint32_t id) override;
     Handle OpenMutex(const std::u16string& name) override;
@@ -127,7 +129,7 @@ private:
     OwnedHandles<HandleTraits> handles_;
 };
 
-class Win32Dialogs : public Dialogs {
+class DialogsAdapter : public Dialogs {
 public:
     std::int32_t RunRemote(CRemote& dialog) override;
     std::int32_t RunUnload(CUnload& dialog) override;
@@ -135,9 +137,9 @@ public:
 
 // Session notifications and the console, through functions looked up at run time: wtsapi32 is
 // loaded from the system folder on first use and kept for the rest of the process.
-class Win32Console : public Console {
+class ConsoleAdapter : public Console {
 public:
-    explicit Win32Console(Win32Windows& windows) : windows_(windows) {}
+    explicit ConsoleAdapter(WindowsAdapter& windows) : windows_(windows) {}
     Registration RegisterNotification() override;
     void UnregisterNotification() override;
     bool OwnSession(std::uint32_t* id) override;
@@ -147,7 +149,7 @@ public:
 private:
     bool LoadWtsApi();
 
-    Win32Windows& windows_;
+    WindowsAdapter& windows_;
     bool loaded_ = false;
     HMODULE wtsapi_ = nullptr;
     BOOL(WINAPI* register_)(HWND, DWORD) = nullptr;
@@ -156,15 +158,17 @@ private:
 };
 
 // All adapters of one process, wired into the ports.
-struct Win32Ports {
-    Win32Registry registry;
-    Win32CaptureDevices devices;
-    Win32Windows windows;
-    Win32Shell shell{windows};
-    Win32Processes processes;
-    Win32Session session;
-    Win32Dialogs dialogs;
-    Win32Console console{windows};
+struct PortAdapters {
+    RegistryAdapter registry;
+    CaptureDevicesAdapter devices;
+    WindowsAdapter windows;
+    ShellAdapter shell{windows};
+    ProcessesAdapter processes;
+    SessionAdapter session;
+    DialogsAdapter dialogs;
+    ConsoleAdapter console{windows};
 
     Ports ports() { return Ports{registry, devices, windows, shell, processes, session, dialogs, console}; }
 };
+
+}  // namespace applet::win32

@@ -5,6 +5,8 @@
 
 #include <wtsapi32.h>
 
+namespace applet::win32 {
+
 static_assert(WM_WTSSESSION_CHANGE == win::kWmWtsSessionChange, "session change message");
 static_assert(WTS_CONSOLE_CONNECT == win::kWtsConsoleConnect && WTS_CONSOLE_DISCONNECT == win::kWtsConsoleDisconnect &&
                   WTS_REMOTE_CONNECT == win::kWtsRemoteConnect &&
@@ -30,7 +32,7 @@ HMODULE LoadSystemDll(const wchar_t* fileName) {
 
 }  // namespace
 
-bool Win32Console::LoadWtsApi() {
+bool ConsoleAdapter::LoadWtsApi() {
     if (!loaded_) {
         loaded_ = true;
         wtsapi_ = LoadSystemDll(L"wtsapi32.dll");
@@ -40,7 +42,7 @@ bool Win32Console::LoadWtsApi() {
     return register_ && unregister_;
 }
 
-Console::Registration Win32Console::RegisterNotification() {
+Console::Registration ConsoleAdapter::RegisterNotification() {
     if (!LoadWtsApi()) return Registration::Unavailable;
     HWND window = windows_.main();
     // Fails (RPC_S_INVALID_BINDING) while the session service has not started yet.
@@ -49,12 +51,12 @@ Console::Registration Win32Console::RegisterNotification() {
     return Registration::Done;
 }
 
-void Win32Console::UnregisterNotification() {
+void ConsoleAdapter::UnregisterNotification() {
     if (registeredWindow_ && unregister_) unregister_(registeredWindow_);
     registeredWindow_ = nullptr;
 }
 
-bool Win32Console::OwnSession(std::uint32_t* id) {
+bool ConsoleAdapter::OwnSession(std::uint32_t* id) {
     const auto processIdToSessionId =
         Lookup<BOOL(WINAPI*)(DWORD, DWORD*)>(GetModuleHandleW(L"kernel32.dll"), "ProcessIdToSessionId");
     DWORD session = 0;
@@ -63,7 +65,7 @@ bool Win32Console::OwnSession(std::uint32_t* id) {
     return true;
 }
 
-bool Win32Console::ConsoleSession(std::uint32_t* id) {
+bool ConsoleAdapter::ConsoleSession(std::uint32_t* id) {
     const auto activeConsoleSessionId =
         Lookup<DWORD(WINAPI*)()>(GetModuleHandleW(L"kernel32.dll"), "WTSGetActiveConsoleSessionId");
     if (!activeConsoleSessionId) return false;
@@ -71,4 +73,6 @@ bool Win32Console::ConsoleSession(std::uint32_t* id) {
     return true;
 }
 
-bool Win32Console::RemoteSession() { return GetSystemMetrics(SM_REMOTESESSION) != 0; }
+bool ConsoleAdapter::RemoteSession() { return GetSystemMetrics(SM_REMOTESESSION) != 0; }
+
+}  // namespace applet::win32

@@ -3,6 +3,8 @@
 
 #include "adapters.h"
 
+namespace applet::win32 {
+
 namespace {
 
 // KSCATEGORY_CAPTURE, spelt out so that no kernel-streaming header or library is needed.
@@ -16,18 +18,18 @@ static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 6, "the 32-bit detail
 
 }  // namespace
 
-Handle Win32CaptureDevices::OpenInterfaceSet() {
+Handle CaptureDevicesAdapter::OpenInterfaceSet() {
     return sets_.Adopt(SetupDiGetClassDevsW(&kCaptureCategory, nullptr, nullptr,
                                             DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
 }
 
-bool Win32CaptureDevices::Enumerate(HDEVINFO set, DWORD index, SP_DEVICE_INTERFACE_DATA* data) {
+bool CaptureDevicesAdapter::Enumerate(HDEVINFO set, DWORD index, SP_DEVICE_INTERFACE_DATA* data) {
     *data = SP_DEVICE_INTERFACE_DATA{};
     data->cbSize = sizeof(SP_DEVICE_INTERFACE_DATA);
     return SetupDiEnumDeviceInterfaces(set, nullptr, &kCaptureCategory, index, data) != FALSE;
 }
 
-bool Win32CaptureDevices::EnumInterface(Handle set, std::uint32_t index) {
+bool CaptureDevicesAdapter::EnumInterface(Handle set, std::uint32_t index) {
     auto* entry = sets_.Find(set);
     if (!entry) return false;
     EnumeratedInterface& last = entry->extra;
@@ -36,7 +38,7 @@ bool Win32CaptureDevices::EnumInterface(Handle set, std::uint32_t index) {
     return last.valid;
 }
 
-bool Win32CaptureDevices::InterfacePath(Handle set, std::uint32_t index, std::u16string* path) {
+bool CaptureDevicesAdapter::InterfacePath(Handle set, std::uint32_t index, std::u16string* path) {
     auto* entry = sets_.Find(set);
     if (!entry) return false;
     EnumeratedInterface& last = entry->extra;
@@ -67,14 +69,14 @@ bool Win32CaptureDevices::InterfacePath(Handle set, std::uint32_t index, std::u1
     return true;
 }
 
-void Win32CaptureDevices::CloseInterfaceSet(Handle set) { sets_.Close(set); }
+void CaptureDevicesAdapter::CloseInterfaceSet(Handle set) { sets_.Close(set); }
 
-Handle Win32CaptureDevices::OpenDevice(const std::u16string& path) {
+Handle CaptureDevicesAdapter::OpenDevice(const std::u16string& path) {
     return devices_.Adopt(CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-bool Win32CaptureDevices::Control(Handle device, std::uint32_t code, GPIO_REQUEST* record,
+bool CaptureDevicesAdapter::Control(Handle device, std::uint32_t code, GPIO_REQUEST* record,
                                   std::uint32_t* returned) {
     DWORD count = 0;
     HANDLE file = devices_.Get(device);
@@ -85,4 +87,6 @@ bool Win32CaptureDevices::Control(Handle device, std::uint32_t code, GPIO_REQUES
     return ok != FALSE;
 }
 
-void Win32CaptureDevices::CloseDevice(Handle device) { devices_.Close(device); }
+void CaptureDevicesAdapter::CloseDevice(Handle device) { devices_.Close(device); }
+
+}  // namespace applet::win32

@@ -6,11 +6,13 @@
 
 #include <vector>
 
+namespace applet::win32 {
+
 namespace {
 
-class Win32DialogControls : public DialogControls {
+class DialogControlsAdapter : public DialogControls {
 public:
-    explicit Win32DialogControls(HWND dialog) : dialog_(dialog) {}
+    explicit DialogControlsAdapter(HWND dialog) : dialog_(dialog) {}
     void SetCheck(std::uint32_t id, bool checked) override {
         SendMessageW(GetDlgItem(dialog_, id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
     }
@@ -156,7 +158,7 @@ INT_PTR CALLBACK RemoteProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
         case WM_INITDIALOG: {
             session->pictures.Fit(window);
             CentreOnScreen(window);
-            Win32DialogControls controls(window);
+            DialogControlsAdapter controls(window);
             return dialog->OnInitDialog(controls) ? TRUE : FALSE;
         }
         case WM_COMMAND: {
@@ -187,7 +189,7 @@ INT_PTR CALLBACK UnloadProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
         case WM_INITDIALOG: {
             CentreOnScreen(window);
-            Win32DialogControls controls(window);
+            DialogControlsAdapter controls(window);
             dialog->OnInitDialog(controls);
             return TRUE;
         }
@@ -207,15 +209,17 @@ INT_PTR CALLBACK UnloadProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 
 }  // namespace
 
-std::int32_t Win32Dialogs::RunRemote(CRemote& dialog) {
+std::int32_t DialogsAdapter::RunRemote(CRemote& dialog) {
     RemoteSession session{&dialog, {}};
     const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_REMOTE), nullptr,
                                            RemoteProc, reinterpret_cast<LPARAM>(&session));
     return result == IDOK ? win::kIdOk : win::kIdCancel;
 }
 
-std::int32_t Win32Dialogs::RunUnload(CUnload& dialog) {
+std::int32_t DialogsAdapter::RunUnload(CUnload& dialog) {
     const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_UNLOAD), nullptr,
                                            UnloadProc, reinterpret_cast<LPARAM>(&dialog));
     return result == IDOK ? win::kIdOk : win::kIdCancel;
 }
+
+}  // namespace applet::win32

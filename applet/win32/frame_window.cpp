@@ -3,6 +3,8 @@
 
 #include "resource.h"
 
+namespace applet::win32 {
+
 namespace {
 
 constexpr wchar_t kFrameClass[] = L"RavletFrame";
@@ -124,3 +126,5 @@ bool FrameWindowFactory::CreateMainWindow(CMainFrame& frame, const std::u16strin
     UpdateWindow(window);
     return true;
 }
+
+}  // namespace applet::win32

@@ -4,23 +4,27 @@
 #include "adapters.h"
 #include "app.h"
 
+namespace applet::win32 {
+
 // Creates the main window for a frame and routes its messages to the frame (and the Unload
 // command to the application object, when one is given).
 class FrameWindowFactory : public MainWindowFactory {
 public:
-    FrameWindowFactory(Win32Windows& windows, CAppletApp* app) : windows_(windows), app_(app) {}
+    FrameWindowFactory(WindowsAdapter& windows, CAppletApp* app) : windows_(windows), app_(app) {}
     bool CreateMainWindow(CMainFrame& frame, const std::u16string& title) override;
 
     // What the window procedure needs; lives as long as the factory.
     struct Context {
         CMainFrame* frame = nullptr;
         CAppletApp* app = nullptr;
-        Win32Windows* windows = nullptr;
+        WindowsAdapter* windows = nullptr;
         HWND view = nullptr;
     };
 
 private:
-    Win32Windows& windows_;
+    WindowsAdapter& windows_;
     CAppletApp* app_;
     Context context_;
 };
+
+}  // namespace applet::win32

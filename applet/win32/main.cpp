@@ -27,9 +27,9 @@ void RestrictDllSearch() {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     RestrictDllSearch();
     // The command line is ignored: the applet takes none.
-    Win32Ports adapters;
-    CAppletApp app(adapters.ports());
-    FrameWindowFactory factory(adapters.windows, &app);
+    applet::win32::PortAdapters adapters;
+    applet::CAppletApp app(adapters.ports());
+    applet::win32::FrameWindowFactory factory(adapters.windows, &app);
     if (app.InitInstance(factory)) {
         MSG msg;
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -5,12 +5,14 @@
 
 #include <vector>
 
+namespace applet::win32 {
+
 #ifndef _WIN64
 static_assert(sizeof(STARTUPINFOW) == 68, "the 32-bit start-up record");
 #endif
 static_assert(MUTEX_ALL_ACCESS == 0x1F0001, "mutex access");
 
-Handle Win32Processes::Start(const std::u16string& path) {
+Handle ProcessesAdapter::Start(const std::u16string& path) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -19,17 +21,17 @@ Handle Win32Processes::Start(const std::u16string& path) {
     return processes_.Adopt(info.hProcess, UniqueHandle(info.hThread));
 }
 
-std::uint32_t Win32Processes::Wait(Handle process, std::uint32_t timeoutMs) {
+std::uint32_t ProcessesAdapter::WaitFor(Handle process, std::uint32_t timeoutMs) {
     HANDLE handle = processes_.Get(process);
     if (!handle) return WAIT_FAILED;
     return WaitForSingleObject(handle, timeoutMs);
 }
 
-void Win32Processes::Close(Handle process) { processes_.Close(process); }
+void ProcessesAdapter::CloseHandle(Handle process) { processes_.Close(process); }
 
-void Win32Processes::Sleep(std::uint32_t ms) { ::Sleep(ms); }
+void ProcessesAdapter::Sleep(std::uint32_t ms) { ::Sleep(ms); }
 
-std::u16string Win32Processes::ModuleFileName(std::uint32_t capacity) {
+std::u16string ProcessesAdapter::ModuleFileName(std::uint32_t capacity) {
     std::vector<wchar_t> buffer(capacity, L'\0');
     const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), capacity);
     // A path that filled the buffer was cut short: report it as no path at all.
@@ -37,26 +39,28 @@ std::u16string Win32Processes::ModuleFileName(std::uint32_t capacity) {
     return Utf16(buffer.data(), length);
 }
 
-std::u16string Win32Session::LoadString(std::uint32_t id) {
+std::u16string SessionAdapter::LoadString(std::uint32_t id) {
     wchar_t buffer[256] = {};
     const int length = LoadStringW(GetModuleHandleW(nullptr), id, buffer, 256);
     return Utf16(buffer, length > 0 ? length : 0);
 }
 
-Handle Win32Session::OpenMutex(const std::u16string& name) {
+Handle SessionAdapter::OpenMutex(const std::u16string& name) {
     return handles_.Adopt(OpenMutexW(MUTEX_ALL_ACCESS, TRUE, Wide(name)));
 }
 
-Handle Win32Session::CreateMutex(const std::u16string& name) {
+Handle SessionAdapter::CreateMutex(const std::u16string& name) {
     return handles_.Adopt(CreateMutexW(nullptr, TRUE, Wide(name)));
 }
 
-void Win32Session::CloseHandle(Handle handle) { handles_.Close(handle); }
+void SessionAdapter::CloseHandle(Handle handle) { handles_.Close(handle); }
 
-void Win32Session::CoInitialize() { ::CoInitialize(nullptr); }
+void SessionAdapter::CoInitialize() { ::CoInitialize(nullptr); }
 
-void Win32Session::CoUninitialize() { ::CoUninitialize(); }
+void SessionAdapter::CoUninitialize() { ::CoUninitialize(); }
 
-void Win32Session::LoadKeyboardLayout(const std::u16string& id, std::uint32_t flags) {
+void SessionAdapter::LoadKeyboardLayout(const std::u16string& id, std::uint32_t flags) {
     LoadKeyboardLayoutW(Wide(id), flags);
 }
+
+}  // namespace applet::win32

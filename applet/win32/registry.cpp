@@ -3,18 +3,20 @@
 
 #include "adapters.h"
 
+namespace applet::win32 {
+
 static_assert(KEY_READ == win::kKeyRead && KEY_ALL_ACCESS == win::kKeyAllAccess, "access rights");
 static_assert(REG_SZ == win::kRegSz && REG_DWORD == win::kRegDword, "value types");
 
-Handle Win32Registry::OpenKey(RegRoot root, const std::u16string& path, std::uint32_t access) {
+Handle RegistryAdapter::OpenKey(RegRoot root, const std::u16string& path, std::uint32_t access) {
     HKEY base = root == RegRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     HKEY key = nullptr;
     if (RegOpenKeyExW(base, Wide(path), 0, access, &key) != ERROR_SUCCESS) return 0;
     return keys_.Adopt(key);
 }
 
-bool Win32Registry::QueryValue(Handle key, const std::u16string& name, void* data,
-                               std::uint32_t* size, std::uint32_t* type) {
+bool RegistryAdapter::QueryValue(Handle key, const std::u16string& name, std::uint32_t* type,
+                                 void* data, std::uint32_t* size) {
     HKEY hkey = keys_.Get(key);
     if (!hkey) return false;
     // The platform leaves the buffer undefined when the data does not fit: read into a copy, so
@@ -31,16 +33,18 @@ bool Win32Registry::QueryValue(Handle key, const std::u16string& name, void* dat
     return true;
 }
 
-bool Win32Registry::SetValue(Handle key, const std::u16string& name, std::uint32_t type,
+bool RegistryAdapter::SetValue(Handle key, const std::u16string& name, std::uint32_t type,
                              const void* data, std::uint32_t size) {
     HKEY hkey = keys_.Get(key);
     return hkey && RegSetValueExW(hkey, Wide(name), 0, type, static_cast<const BYTE*>(data), size) ==
                        ERROR_SUCCESS;
 }
 
-bool Win32Registry::DeleteValue(Handle key, const std::u16string& name) {
+bool RegistryAdapter::DeleteValue(Handle key, const std::u16string& name) {
     HKEY hkey = keys_.Get(key);
     return hkey && RegDeleteValueW(hkey, Wide(name)) == ERROR_SUCCESS;
 }
 
-void Win32Registry::CloseKey(Handle key) { keys_.Close(key); }
+void RegistryAdapter::CloseKey(Handle key) { keys_.Close(key); }
+
+}  // namespace applet::win32

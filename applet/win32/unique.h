@@ -8,6 +8,8 @@
 #include <map>
 #include <utility>
 
+namespace applet::win32 {
+
 template <class Traits>
 class Unique {
 public:
@@ -111,3 +113,5 @@ public:
 private:
     std::map<std::uintptr_t, Entry> entries_;
 };
+
+}  // namespace applet::win32

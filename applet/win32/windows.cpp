@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+namespace applet::win32 {
+
 static_assert(WM_CLOSE == win::kWmClose && WM_KEYDOWN == win::kWmKeyDown, "message numbers");
 static_assert(WM_LBUTTONDOWN == win::kWmLButtonDown && WM_RBUTTONDOWN == win::kWmRButtonDown, "mouse");
 static_assert(SMTO_ABORTIFHUNG == win::kSmtoAbortIfHung && WAIT_TIMEOUT == win::kWaitTimeout, "flags");
@@ -24,36 +26,36 @@ static_assert((NIF_MESSAGE | NIF_ICON | NIF_TIP) == 7, "tray flags");
 static_assert((MF_GRAYED | MF_DISABLED) == 3 && MF_ENABLED == 0, "menu item states");
 static_assert((TPM_LEFTALIGN | TPM_RIGHTBUTTON) == 2, "menu tracking flags");
 
-void Win32Windows::SetTimer(std::uint32_t id, std::uint32_t periodMs) {
+void WindowsAdapter::SetTimer(std::uint32_t id, std::uint32_t periodMs) {
     ::SetTimer(main_, id, periodMs, nullptr);
 }
 
-void Win32Windows::KillTimer(std::uint32_t id) { ::KillTimer(main_, id); }
+void WindowsAdapter::KillTimer(std::uint32_t id) { ::KillTimer(main_, id); }
 
-Handle Win32Windows::FindByTitle(const std::u16string& title) {
+Handle WindowsAdapter::FindByTitle(const std::u16string& title) {
     return ToHandle(FindWindowW(nullptr, Wide(title)));
 }
 
-Handle Win32Windows::FindByClass(const std::u16string& className) {
+Handle WindowsAdapter::FindByClass(const std::u16string& className) {
     return ToHandle(FindWindowW(Wide(className), nullptr));
 }
 
-bool Win32Windows::Post(Handle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+bool WindowsAdapter::Post(Handle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
     return PostMessageW(FromHandle<HWND>(window), msg, wParam, lParam) != FALSE;
 }
 
-std::intptr_t Win32Windows::Send(Handle window, std::uint32_t msg, std::uintptr_t wParam,
+std::intptr_t WindowsAdapter::Send(Handle window, std::uint32_t msg, std::uintptr_t wParam,
                                  std::intptr_t lParam) {
     return SendMessageW(FromHandle<HWND>(window), msg, wParam, lParam);
 }
 
-bool Win32Windows::SendTimeout(Handle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+bool WindowsAdapter::SendTimeout(Handle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
                                std::uint32_t flags, std::uint32_t timeoutMs) {
     DWORD_PTR result = 0;
     return SendMessageTimeoutW(FromHandle<HWND>(window), msg, wParam, lParam, flags, timeoutMs, &result) != 0;
 }
 
-bool Win32Shell::AddIcon(const TrayIcon& icon) {
+bool ShellAdapter::AddIcon(const TrayIcon& icon) {
     NOTIFYICONDATAW data{};
     data.cbSize = RecordSize(icon.cbSize);
     data.hWnd = windows_.main();
@@ -70,7 +72,7 @@ bool Win32Shell::AddIcon(const TrayIcon& icon) {
     return Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
 }
 
-bool Win32Shell::DeleteIcon(std::uint32_t id) {
+bool ShellAdapter::DeleteIcon(std::uint32_t id) {
     NOTIFYICONDATAW data{};
     data.cbSize = RecordSize(kTrayRecordSize);
     data.hWnd = windows_.main();
@@ -78,7 +80,7 @@ bool Win32Shell::DeleteIcon(std::uint32_t id) {
     return Shell_NotifyIconW(NIM_DELETE, &data) != FALSE;
 }
 
-void Win32Shell::TrackTrayMenu(std::uint32_t menuResource, const MenuItemState* items, std::uint32_t count) {
+void ShellAdapter::TrackTrayMenu(std::uint32_t menuResource, const MenuItemState* items, std::uint32_t count) {
     UniqueMenu menu(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(menuResource)));
     if (!menu) return;
     HMENU popup = GetSubMenu(menu.get(), 0);
@@ -95,3 +97,5 @@ void Win32Shell::TrackTrayMenu(std::uint32_t menuResource, const MenuItemState* 
     // Makes the shell notice the menu has gone, so the next click opens it again at once.
     PostMessageW(owner, WM_NULL, 0, 0);
 }
+
+}  // namespace applet::win32

@@ -14,6 +14,8 @@
 #include "mainframe.h"
 
 using namespace applet_e2e;
+using namespace applet;
+using namespace applet::win32;
 
 namespace {
 
@@ -99,7 +101,7 @@ protected:
         return window;
     }
 
-    Win32Ports adapters_;
+    PortAdapters adapters_;
     std::vector<e2e::Process> tvs_;
     std::wstring logDir_;
 };

@@ -5,9 +5,10 @@
 
 #include "fakes/scenario.h"
 
-using namespace fakes;
-
+namespace applet {
 namespace {
+
+using namespace fake;
 
 const std::u16string kTvClass = u"TvCardStandInTv";
 constexpr std::uint32_t kVkBase = 0x40;  // key code n sends virtual key 0x40 + n
@@ -80,10 +81,10 @@ TEST(Sessions, TwoAppletsOnOneCardOnlyTheConsolesPollsAndTheCardFollowsTheConsol
     EXPECT_EQ(a.f.devices.devicesClosed, 1);
     EXPECT_FALSE(a.f.windows.Running(kPollTimer));
     EXPECT_FALSE(a.f.shell.Present(128));
-    const std::size_t requestsOfA = a.f.devices.trace.size();
+    const std::size_t requestsOfA = a.f.devices.requests.size();
     RunBoth(a, b, 2100);
     EXPECT_TRUE(b.Polling());
-    EXPECT_EQ(a.f.devices.trace.size(), requestsOfA);
+    EXPECT_EQ(a.f.devices.requests.size(), requestsOfA);
     EXPECT_EQ(a.f.devices.openAttempts.size(), 1u);
     card.PressKey(7);
     RunBoth(a, b, 500);
@@ -190,3 +191,4 @@ TEST(Sessions, RegistrationRetriedUntilTakenAndWithoutItAsWithOneSession) {
 }
 
 }  // namespace
+}  // namespace applet

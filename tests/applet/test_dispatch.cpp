@@ -1,166 +1,126 @@
 // DispatchKey: keystrokes to the TV window, the power key, and a TV application that hangs.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "fakes/scenario.h"
 
-using namespace fakes;
-
+namespace applet {
 namespace {
+
+using namespace fake;
 
 const RegRoot kCu = RegRoot::CurrentUser;
 const std::u16string kTvClass = u"TvCardStandInTv";
 const std::u16string kTvExe = u"C:\\Apps\\TV\\tv.exe";
+const std::string kFindTv = R"(FindByClass("TvCardStandInTv") = TV)";
+const std::string kNoTv = R"(FindByClass("TvCardStandInTv") = no window)";
 
-struct Dispatch : ::testing::Test {
-    FakePorts f;
-    CMainFrame frame{f.ports()};
+struct Row {
+    const char* name;
+    std::vector<std::pair<int, std::uint32_t>> entries;  // Key<n> values of the profile
+    // Runs after the profile is loaded and the TV window "TV" exists.
+    std::function<void(FakePorts&, CMainFrame&, Handle tv)> arrange;
+    std::vector<std::uint32_t> codes;
+    Trace expected;
+    std::uint64_t elapsedMs;
+};
 
-    // A profile in the applet key itself: class, application path and the given entries.
-    void Load(std::initializer_list<std::pair<int, std::uint32_t>> entries,
-              const std::u16string& className = kTvClass) {
-        f.registry.SetString(kCu, kAppletKeyPath, u"FindWindowClassName", className);
+void NoTvWindow(FakePorts& f, CMainFrame&, Handle tv) { f.windows.RemoveWindow(tv); }
+std::function<void(FakePorts&, CMainFrame&, Handle)> TvRunsFor(std::int64_t ms) {
+    return [ms](FakePorts& f, CMainFrame&, Handle tv) {
+        f.windows.RemoveWindow(tv);
+        f.processes.AddProgram(kTvExe, ms);
+    };
+}
+
+TEST(Dispatch, KeysAtTheTvApplication) {
+    const Row rows[] = {
+        {"only the low 8 bits of an entry are sent", {{18, 0x74}, {17, 1}, {40, 0x1A5}, {12, 0x12D}}, nullptr,
+         {18, 17, 40, 12, 5, 0x128},
+         {kFindTv, "SendTimeout(TV, 0x100, 0x74, 0, 0x2, 1000)", kFindTv, "SendTimeout(TV, 0x100, 0x1, 0, 0x2, 1000)",
+          kFindTv, "SendTimeout(TV, 0x100, 0xA5, 0, 0x2, 1000)", kFindTv, "SendTimeout(TV, 0x100, 0x2D, 0, 0x2, 1000)",
+          kFindTv, "SendTimeout(TV, 0x100, 0x0, 0, 0x2, 1000)", kFindTv, "SendTimeout(TV, 0x100, 0xA5, 0, 0x2, 1000)"},
+         0},
+        {"codes beyond the table do nothing", {{18, 1}}, nullptr, {0x80, 0xFF, 0x1FF, 0xFFFFFFFF}, {}, 0},
+        {"without a TV window a key is dropped", {{3, 0x33}}, NoTvWindow, {3}, {kNoTv}, 0},
+        {"the window is looked up anew for every key", {{3, 0x33}},
+         [](FakePorts& f, CMainFrame&, Handle tv) {
+             f.windows.onMessage = [&f, tv](const FakeWindows::Message&) -> std::intptr_t {
+                 f.windows.RemoveWindow(tv);
+                 f.windows.AddWindow(u"TV again", kTvClass);
+                 f.windows.onMessage = nullptr;
+                 return 0;
+             };
+         },
+         {3, 3},
+         {kFindTv, "SendTimeout(TV, 0x100, 0x33, 0, 0x2, 1000)", R"(FindByClass("TvCardStandInTv") = TV again)",
+          "SendTimeout(TV again, 0x100, 0x33, 0, 0x2, 1000)"},
+         0},
+        {"an empty class name finds no window; the power key starts the application instead", {{3, 0x33}, {18, 1}},
+         [](FakePorts& f, CMainFrame& frame, Handle) {
+             f.registry.SetString(kCu, kAppletKeyPath, u"FindWindowClassName", u"");
+             frame.LoadKeyProfile(nullptr);
+             f.windows.AddWindow(u"A window without class name", u"");
+             f.processes.AddProgram(kTvExe, 100);
+         },
+         {3, 18},
+         {R"(Start(C:\Apps\TV\tv.exe))", "WaitFor(process, 5000)", "CloseHandle(process)"},
+         100},
+        {"a busy application still gets its key", {{3, 0x33}},
+         [](FakePorts& f, CMainFrame&, Handle) { f.windows.sendDelayMs = 800; }, {3},
+         {kFindTv, "SendTimeout(TV, 0x100, 0x33, 0, 0x2, 1000)"}, 800},
+        {"a stalled application costs the bound, once", {{3, 0x33}},
+         [](FakePorts& f, CMainFrame&, Handle) { f.windows.sendDelayMs = 60000; }, {3},
+         {kFindTv, "SendTimeout(TV, 0x100, 0x33, 0, 0x2, 1000) times out"}, 1000},
+        {"a hung application loses the key at once", {{3, 0x33}},
+         [](FakePorts& f, CMainFrame&, Handle tv) { f.windows.SetHung(tv, true); }, {3},
+         {kFindTv, "SendTimeout(TV, 0x100, 0x33, 0, 0x2, 1000) fails"}, 0},
+        // Power key: entry 1 at code 18, only the low 8 bits of the code counting.
+        {"the power key closes the running application", {{18, 1}}, nullptr, {18, 0x112},
+         {kFindTv, "Post(TV, 0x10, 0x0, 0)", "Sleep(1000)", kFindTv, "Post(TV, 0x10, 0x0, 0)", "Sleep(1000)"}, 2000},
+        {"the power key starts the application and waits for it to end", {{18, 1}}, TvRunsFor(2000), {18},
+         {kNoTv, R"(Start(C:\Apps\TV\tv.exe))", "WaitFor(process, 5000)", "CloseHandle(process)"}, 2000},
+        {"the wait for a started application is bounded", {{18, 1}}, TvRunsFor(9000), {18},
+         {kNoTv, R"(Start(C:\Apps\TV\tv.exe))", "WaitFor(process, 5000) times out", "CloseHandle(process)"}, 5000},
+        {"an application that never ends", {{18, 1}}, TvRunsFor(FakeProcesses::kRunsForever), {18},
+         {kNoTv, R"(Start(C:\Apps\TV\tv.exe))", "WaitFor(process, 5000) times out", "CloseHandle(process)"}, 5000},
+        {"an application that does not start", {{18, 1}}, NoTvWindow, {18},
+         {kNoTv, R"(Start(C:\Apps\TV\tv.exe) fails)"}, 0},
+        {"the application's folder from HKCU's default value", {{18, 1}},
+         [](FakePorts& f, CMainFrame& frame, Handle tv) {
+             f.registry.RemoveValue(kCu, kAppletKeyPath, u"AppPathKey");
+             f.registry.RemoveValue(kCu, kAppletKeyPath, u"AppPathValue");
+             f.registry.SetString(kCu, u"", u"", u"C:\\Apps\\TV");
+             frame.LoadKeyProfile(nullptr);
+             TvRunsFor(2000)(f, frame, tv);
+         },
+         {18},
+         {kNoTv, R"(Start(C:\Apps\TV\tv.exe))", "WaitFor(process, 5000)", "CloseHandle(process)"}, 2000},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakePorts f;
+        CMainFrame frame{f.ports()};
+        f.registry.SetString(kCu, kAppletKeyPath, u"FindWindowClassName", kTvClass);
         f.registry.SetString(kCu, kAppletKeyPath, u"AppPathKey", u"Software\\Vendor\\TV");
         f.registry.SetString(kCu, kAppletKeyPath, u"AppPathValue", u"InstallDir");
         f.registry.SetString(kCu, kAppletKeyPath, u"AppExecName", u"tv.exe");
         f.registry.SetString(kCu, u"Software\\Vendor\\TV", u"InstallDir", u"C:\\Apps\\TV");
-        for (auto& e : entries) f.registry.SetDword(kCu, kAppletKeyPath, U("Key" + std::to_string(e.first)), e.second);
+        for (auto& e : row.entries) f.registry.SetDword(kCu, kAppletKeyPath, U("Key" + std::to_string(e.first)), e.second);
         frame.LoadKeyProfile(nullptr);
+        const Handle tv = f.windows.AddWindow(u"TV", kTvClass);
+        if (row.arrange) row.arrange(f, frame, tv);
         ASSERT_EQ(frame.profile().appPath, kTvExe);
-    }
-    std::vector<FakeWindows::Message> Messages(std::uint32_t msg) const {
-        std::vector<FakeWindows::Message> out;
-        for (auto& m : f.windows.messages)
-            if (m.msg == msg) out.push_back(m);
-        return out;
-    }
-};
-
-TEST_F(Dispatch, OrdinaryKeysSendTheLow8BitsOfTheirEntry) {
-    Load({{18, 0x74}, {17, 1}, {40, 0x1A5}, {12, 0x12D}});
-    const Handle tv = f.windows.AddWindow(u"Any title", kTvClass);
-    struct Case { std::uint32_t code; std::uintptr_t vk; };
-    for (Case c : {Case{18, 0x74}, Case{17, 1}, Case{40, 0xA5}, Case{12, 0x2D}, Case{5, 0}, Case{0x128, 0xA5}}) {
-        f.windows.messages.clear();
-        frame.DispatchKey(c.code);
-        ASSERT_EQ(f.windows.messages.size(), 1u) << c.code;
-        const auto& m = f.windows.messages[0];
-        EXPECT_EQ(m.kind, "sendTimeout");
-        EXPECT_EQ(m.window, tv);
-        EXPECT_EQ(m.msg, win::kWmKeyDown);
-        EXPECT_EQ(m.wParam, c.vk) << c.code;
-        EXPECT_EQ(m.lParam, 0);
-    }
-    EXPECT_TRUE(f.processes.starts.empty());
-    EXPECT_TRUE(f.processes.sleeps.empty());
-}
-
-TEST_F(Dispatch, PowerKeyClosesTheRunningApplication) {
-    Load({{18, 1}});
-    const Handle tv = f.windows.AddWindow(u"", kTvClass);
-    for (std::uint32_t code : {18u, 0x112u}) {  // only the low 8 bits count
-        f.windows.messages.clear();
-        f.processes.sleeps.clear();
+        f.trace.clear();
         const auto start = f.clock.now;
-        frame.DispatchKey(code);
-        ASSERT_EQ(f.windows.messages.size(), 1u);
-        EXPECT_EQ(f.windows.messages[0].kind, "post");
-        EXPECT_EQ(f.windows.messages[0].window, tv);
-        EXPECT_EQ(f.windows.messages[0].msg, win::kWmClose);
-        EXPECT_EQ(f.windows.messages[0].wParam, 0u);
-        EXPECT_EQ(f.windows.messages[0].lParam, 0);
-        EXPECT_EQ(f.processes.sleeps, std::vector<std::uint32_t>{1000});
-        EXPECT_EQ(f.clock.now - start, 1000u);
+        for (std::uint32_t code : row.codes) frame.DispatchKey(code);
+        EXPECT_TRACE(f.trace, row.expected);
+        EXPECT_EQ(f.clock.now - start, row.elapsedMs);
+        EXPECT_EQ(f.processes.OpenProcesses(), 0u);
+        EXPECT_EQ(f.processes.badCloses, 0);
     }
-    EXPECT_TRUE(f.processes.starts.empty());
-}
-
-TEST_F(Dispatch, PowerKeyStartsTheApplicationWhenNoWindowExists) {
-    struct Case { std::int64_t runsFor; bool startable; std::uint64_t returnsAfter; };
-    for (Case c : {Case{2000, true, 2000}, Case{FakeProcesses::kRunsForever, true, 5000}, Case{9000, true, 5000},
-                   Case{0, false, 0}}) {
-        FakePorts g;
-        CMainFrame frame{g.ports()};
-        g.registry.SetString(kCu, kAppletKeyPath, u"AppExecName", u"tv.exe");
-        g.registry.SetString(kCu, u"", u"", u"C:\\Apps\\TV");  // folder in HKCU's default value
-        g.registry.SetDword(kCu, kAppletKeyPath, u"Key18", 1);
-        g.registry.SetString(kCu, kAppletKeyPath, u"FindWindowClassName", kTvClass);
-        frame.LoadKeyProfile(nullptr);
-        if (c.startable) g.processes.AddProgram(kTvExe, c.runsFor);
-        frame.DispatchKey(18);
-        EXPECT_EQ(g.processes.starts, std::vector<std::u16string>{kTvExe});
-        EXPECT_EQ(g.clock.now, c.returnsAfter) << c.runsFor;
-        ASSERT_EQ(g.processes.waits.size(), c.startable ? 1u : 0u);
-        if (c.startable) {
-            EXPECT_EQ(g.processes.waits[0].timeout, 5000u);
-        }
-        EXPECT_EQ(g.processes.closes, c.startable ? 1 : 0);
-        EXPECT_EQ(g.processes.OpenProcesses(), 0u);
-        EXPECT_EQ(g.processes.badCloses, 0);
-        EXPECT_TRUE(g.windows.messages.empty());
-    }
-}
-
-TEST_F(Dispatch, TargetIsLookedUpAnewAndKeysWithoutItAreDropped) {
-    Load({{3, 0x33}});
-    frame.DispatchKey(3);
-    EXPECT_TRUE(f.windows.messages.empty());
-    const Handle tv = f.windows.AddWindow(u"TV", kTvClass);
-    frame.DispatchKey(3);
-    ASSERT_EQ(Messages(win::kWmKeyDown).size(), 1u);
-    f.windows.RemoveWindow(tv);
-    const Handle second = f.windows.AddWindow(u"TV again", kTvClass);
-    frame.DispatchKey(3);
-    ASSERT_EQ(Messages(win::kWmKeyDown).size(), 2u);
-    EXPECT_EQ(Messages(win::kWmKeyDown)[1].window, second);
-    EXPECT_TRUE(f.processes.starts.empty());
-}
-
-TEST_F(Dispatch, EmptyClassNameFindsNoWindow) {
-    Load({{3, 0x33}, {18, 1}}, u"");
-    f.windows.AddWindow(u"A window without class name", u"");
-    f.processes.AddProgram(kTvExe, 100);
-    frame.DispatchKey(3);
-    EXPECT_TRUE(f.windows.messages.empty());
-    EXPECT_EQ(f.journal.find("win.findClass"), -1);
-    frame.DispatchKey(18);  // the power key tries to start the application instead
-    EXPECT_EQ(f.processes.starts, std::vector<std::u16string>{kTvExe});
-}
-
-TEST_F(Dispatch, CodesBeyondTheTableDoNothing) {
-    Load({{18, 1}});
-    f.windows.AddWindow(u"TV", kTvClass);
-    for (std::uint32_t code : {0x80u, 0xFFu, 0x1FFu, 0xFFFFFFFFu}) frame.DispatchKey(code);
-    EXPECT_TRUE(f.windows.messages.empty());
-    EXPECT_TRUE(f.processes.starts.empty());
-}
-
-TEST_F(Dispatch, HungApplicationCostsAtMostTheBound) {
-    Load({{3, 0x33}});
-    const Handle tv = f.windows.AddWindow(u"TV", kTvClass);
-
-    // Busy for most of a second: still delivered.
-    f.windows.sendDelayMs = 800;
-    auto start = f.clock.now;
-    frame.DispatchKey(3);
-    EXPECT_EQ(f.clock.now - start, 800u);
-
-    // Stalled, not yet known as hung: given up after the bound, the key is not tried again.
-    f.windows.sendDelayMs = 60000;
-    start = f.clock.now;
-    frame.DispatchKey(3);
-    EXPECT_GT(f.clock.now - start, 800u);
-    EXPECT_LE(f.clock.now - start, 1000u);
-
-    // Known as hung: dropped at once.
-    f.windows.sendDelayMs = 0;
-    f.windows.SetHung(tv, true);
-    start = f.clock.now;
-    frame.DispatchKey(3);
-    EXPECT_EQ(f.clock.now, start);
-
-    const auto sent = Messages(win::kWmKeyDown);
-    ASSERT_EQ(sent.size(), 3u);
-    for (auto& m : sent) EXPECT_EQ(m.kind, "sendTimeout");
 }
 
 }  // namespace
+}  // namespace applet

@@ -11,6 +11,7 @@
 
 #include "picture.h"
 
+namespace applet {
 namespace {
 
 // A packed DIB: the 40-byte header (size, width, height, planes, bits; the rest 0) and `pixels`.
@@ -222,3 +223,4 @@ TEST(Picture, FitsTheBoxCentredAndKeepsItsOwnSizeWhereTheBoxWasMadeForIt) {
     // 192 DPI (13 x 24): the height limits.
     EXPECT_EQ((std::vector<std::int32_t>{60, 90, 115, 444}), Fitted({48, 90, 139, 444}, 62, 240));
 }
+}  // namespace applet

@@ -5,9 +5,10 @@
 
 #include "fakes/scenario.h"
 
-using namespace fakes;
-
+namespace applet {
 namespace {
+
+using namespace fake;
 
 struct Presence : ::testing::Test, RunningApplet {
     void SetUp() override {
@@ -15,7 +16,7 @@ struct Presence : ::testing::Test, RunningApplet {
         ASSERT_TRUE(Start());
     }
     void TearDown() override {
-        // Every key and every interface set opened by a check is closed again.
+        SCOPED_TRACE("every key and every interface set opened by a check is closed again");
         EXPECT_EQ(f.registry.OpenHandles(), 0u);
         EXPECT_EQ(f.registry.badCloses, 0);
         EXPECT_EQ(f.devices.OpenSets(), 0u);
@@ -23,8 +24,6 @@ struct Presence : ::testing::Test, RunningApplet {
         EXPECT_EQ(f.devices.badCloses, 0);
     }
     bool Open() { return frame().device() != 0; }
-    const BoardMasks kNew = {0xE08000, 0x80E08000, 0xE00000, 0xE08000};
-    const BoardMasks kOld = {0x1A8087, 0x801A8087, 0x1A0080, 0x1A8080};
 };
 
 TEST_F(Presence, AppearVanishReturn) {
@@ -37,7 +36,7 @@ TEST_F(Presence, AppearVanishReturn) {
     Check();
     ASSERT_TRUE(Open());
     EXPECT_EQ(f.devices.OpenedPath(frame().device()), kCardPath);  // as the system returned it
-    EXPECT_EQ(f.devices.trace, Cycle(kNew, 0x4000));               // set-up before polling
+    EXPECT_EQ(f.devices.requests, kNewBoardIdleCycle);               // set-up before polling
     EXPECT_EQ(f.windows.Period(kPollTimer), 100u);
     EXPECT_TRUE(f.shell.Present(128));
 
@@ -58,12 +57,12 @@ TEST_F(Presence, AppearVanishReturn) {
     EXPECT_NE(std::find(f.shell.deletes.begin(), f.shell.deletes.end(), 129u), f.shell.deletes.end());
     EXPECT_TRUE(f.windows.Running(kPresenceTimer));
 
-    f.devices.trace.clear();
+    f.devices.requests.clear();
     f.devices.AddInterface(kCardPath);
     Check();
     EXPECT_TRUE(Open());
     EXPECT_EQ(f.devices.devicesOpened, 2);
-    EXPECT_EQ(f.devices.trace, Cycle(kNew, 0x4000));
+    EXPECT_EQ(f.devices.requests, kNewBoardIdleCycle);
     EXPECT_EQ(f.windows.Period(kPollTimer), 100u);
     EXPECT_TRUE(f.shell.Present(128));
 }
@@ -106,7 +105,7 @@ TEST_F(Presence, DeviceThatCannotBeOpenedIsTriedAtEveryCheck) {
     EXPECT_EQ(f.devices.openAttempts.size(), 3u);
     EXPECT_FALSE(Open());
     EXPECT_TRUE(f.shell.adds.empty());
-    EXPECT_TRUE(f.devices.trace.empty());
+    EXPECT_TRUE(f.devices.requests.empty());
     EXPECT_FALSE(f.windows.Running(kPollTimer));
 }
 
@@ -201,14 +200,14 @@ TEST_F(Presence, DisabledReceiverStaysDisabledAcrossRemovalAndReturn) {
     f.devices.RemoveInterface(kCardPath);
     Check();
     f.devices.AddInterface(kCardPath);
-    f.devices.trace.clear();
+    f.devices.requests.clear();
     Check();
     EXPECT_TRUE(Open());
-    EXPECT_EQ(f.devices.trace, Cycle(kNew, 0x4000));  // the set-up runs all the same
+    EXPECT_EQ(f.devices.requests, kNewBoardIdleCycle);  // the set-up runs all the same
     EXPECT_FALSE(f.windows.Running(kPollTimer));
     EXPECT_TRUE(f.shell.Present(128));
     frame().OnTrayNotify(128, win::kWmRButtonDown);
-    EXPECT_EQ(f.shell.LastEnabled(1080), true);
+    EXPECT_EQ(f.trace.back(), "TrackTrayMenu(128, 1080, 1001 grey, 1002, 57665)");
     EXPECT_TRUE(frame().OnCommand(1080));
     EXPECT_EQ(f.windows.Period(kPollTimer), 100u);
 }
@@ -238,3 +237,4 @@ TEST_F(Presence, CloseWithoutDeviceClosesNothing) {
 }
 
 }  // namespace
+}  // namespace applet

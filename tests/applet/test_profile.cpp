@@ -4,9 +4,10 @@
 
 #include "fakes/scenario.h"
 
-using namespace fakes;
-
+namespace applet {
 namespace {
+
+using namespace fake;
 
 const RegRoot kCu = RegRoot::CurrentUser;
 
@@ -24,6 +25,7 @@ struct Profile : ::testing::Test {
     }
     void Load(const std::u16string* name = nullptr) {
         frame.LoadKeyProfile(name);
+        SCOPED_TRACE("the profile's keys closed again");
         EXPECT_EQ(f.registry.OpenHandles(), 0u);
         EXPECT_EQ(f.registry.badCloses, 0);
     }
@@ -46,24 +48,26 @@ TEST_F(Profile, PathFollowsProfileOrTheAppletKeyItself) {
     SetProfile(u"RC28Keys", u"Tv28", u"tv.exe");
     f.registry.SetString(kCu, kAppletKeyPath, u"Profile", u"RC28Keys");
     Load();
-    EXPECT_TRUE(Opened(kAppletKeyPath + u"\\RC28Keys"));
-    for (auto& o : f.registry.opens) EXPECT_EQ(o.access, win::kKeyRead) << N(o.path);
+    EXPECT_TRACE(Only(f.trace, {"OpenKey"}), (Trace{"OpenKey(applet, 0x20019)", "OpenKey(applet\\RC28Keys, 0x20019)",
+                                                    "OpenKey(HKCU\\Software\\Vendor\\TV, 0x20019)"}));
     EXPECT_EQ(p().className, u"Tv28");
     EXPECT_EQ(p().appPath, u"C:\\Apps\\TV\\tv.exe");
 
     // Without "Profile" the values are looked up in the applet key itself.
     f.registry.RemoveValue(kCu, kAppletKeyPath, u"Profile");
     f.registry.SetString(kCu, kAppletKeyPath, u"FindWindowClassName", u"TvOwn");
-    f.registry.opens.clear();
+    f.trace.clear();
     Load();
-    EXPECT_TRUE(Opened(kAppletKeyPath + u"\\"));
+    EXPECT_TRACE(Only(f.trace, {"OpenKey"}), (Trace{"OpenKey(applet, 0x20019)", "OpenKey(applet\\, 0x20019)",
+                                                    "OpenKey(HKCU\\Software\\Vendor\\TV, 0x20019)"}));
     EXPECT_EQ(p().className, u"TvOwn");
 
     // A name given by the caller is used as it stands; "Profile" is not consulted.
     const std::u16string name = u"RC28Keys";
-    f.registry.opens.clear();
+    f.trace.clear();
     Load(&name);
-    EXPECT_EQ(f.registry.opens.size(), 2u);  // the profile key, then the application's key
+    EXPECT_TRACE(Only(f.trace, {"OpenKey"}), (Trace{"OpenKey(applet\\RC28Keys, 0x20019)",
+                                                    "OpenKey(HKCU\\Software\\Vendor\\TV, 0x20019)"}));
     EXPECT_EQ(p().className, u"Tv28");
 }
 
@@ -104,11 +108,10 @@ TEST_F(Profile, KeyTableIsRebuiltFromKey0ToKey127) {
     EXPECT_EQ(p().keys[21], 0x1234u);
     EXPECT_EQ(p().keys[22], 0u);
     EXPECT_EQ(p().keys[127], 0x17Fu);
-    std::vector<std::string> queried;
-    for (auto& line : f.journal.lines)
-        if (line.rfind("reg.query Key", 0) == 0) queried.push_back(line.substr(10));
+    const Trace queried = Only(f.trace, {"QueryValue(applet\\RC32Keys, \"Key"});
     ASSERT_EQ(queried.size(), 128u);
-    for (int i = 0; i < 128; ++i) EXPECT_EQ(queried[i], "Key" + std::to_string(i));
+    for (int i = 0; i < 128; ++i)
+        EXPECT_EQ(queried[i].rfind("QueryValue(applet\\RC32Keys, \"Key" + std::to_string(i) + "\")", 0), 0u);
 
     // A profile without a value starts that entry from 0 again.
     SetProfile(u"RC28Keys", u"Tv28", u"tv.exe");
@@ -193,3 +196,4 @@ TEST_F(Profile, ValuesAndPathsTooLongForTheirFieldsAreRefused) {
 }
 
 }  // namespace
+}  // namespace applet

@@ -1,11 +1,14 @@
 // The remote type: from and to profile names, the dialog's checks and 51-key rule, OK and Cancel.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "fakes/scenario.h"
 
-using namespace fakes;
-
+namespace applet {
 namespace {
+
+using namespace fake;
 
 const RegRoot kCu = RegRoot::CurrentUser;
 const std::u16string kDigitalTvKey = u"SOFTWARE\\Orvane\\Nuvex\\1.0";
@@ -45,161 +48,130 @@ TEST(RemoteDialog, ChecksFollowTheTypeAndClicksSetIt) {
     }
 }
 
-TEST(RemoteDialog, FiftyOneKeyRule) {
-    struct Case {
-        int digitalTv;  // -1: no value, -2: no key
-        std::uint32_t isOldBoard, deviceId;
-        bool enabled;
-    };
-    const Case cases[] = {
-        {-2, 0, 0x7130, true}, {-2, 0, 0x7131, true}, {-1, 0, 0x7133, true}, {-1, 0, 0x7134, true},
-        {0, 0, 0x7135, true}, {-1, 0, 0x7132, false}, {-1, 0, 0, false}, {-1, 1, 0x7134, false},
-        {-2, 7, 0x7130, false}, {0, 1, 0x7134, false}, {1, 1, 0x7134, true}, {5, 0, 0, true},
-    };
-    for (const Case& c : cases) {
-        FakeRegistry registry;
-        if (c.digitalTv == -1) registry.CreateKey(kCu, kDigitalTvKey);
-        if (c.digitalTv >= 0) registry.SetDword(kCu, kDigitalTvKey, kEnable51, static_cast<std::uint32_t>(c.digitalTv));
-        CRemote dialog(registry, c.isOldBoard, c.deviceId);
-        FakeDialogControls controls;
-        dialog.OnInitDialog(controls);
-        EXPECT_EQ(controls.enabled[1003], c.enabled) << c.digitalTv << " " << c.isOldBoard << " " << std::hex << c.deviceId;
-        if (c.digitalTv != -2) {
-            ASSERT_EQ(registry.opens.size(), 1u);
-            EXPECT_EQ(registry.opens[0].access, win::kKeyRead);
-        }
-        EXPECT_EQ(registry.OpenHandles(), 0u);
-    }
-}
-
 // The four profiles, each known by its class name "Tv" + profile name.
 void AddProfiles(FakeRegistry& registry) {
     for (const char* name : {"RC51Keys", "RC32Keys", "RC30Keys", "RC28Keys"})
         registry.SetString(kCu, kAppletKeyPath + u"\\" + U(name), u"FindWindowClassName", U(std::string("Tv") + name));
 }
 
-// The command 1002 on a frame whose board data came from a presence check.
-struct Configure : ::testing::Test {
-    FakePorts f;
-    CMainFrame frame{f.ports()};
+// The profile of the chosen name loaded: its key, the application's key (here the root, as the
+// profiles name none), closed again.
+Trace Reload(const std::string& name) {
+    return {"OpenKey(applet\\" + name + ", 0x20019)", "OpenKey(HKCU\\, 0x20019)", "CloseKey(HKCU\\)",
+            "CloseKey(applet\\" + name + ")"};
+}
 
-    void SetUp() override { AddProfiles(f.registry); }
-    void ReadBoard(std::uint32_t deviceId, std::uint32_t isOldBoard) {
-        SetTuner(f.registry, deviceId, isOldBoard, 0x4000);
-        frame.OnPresenceCheck();  // no capture interface: only the board data are refreshed
-        ASSERT_EQ(frame.deviceId(), deviceId);
-    }
-    std::optional<std::u16string> Stored() { return f.registry.GetString(kCu, kAppletKeyPath, u"Profile"); }
-    int Reloads() const {
-        int n = 0;
-        for (auto& o : f.registry.opens) n += o.path.size() > kAppletKeyPath.size() + 1;
-        return n;
-    }
-};
-
-TEST_F(Configure, OkWritesTheChoiceWithItsTypeAndReloads) {
-    struct Case {
-        std::optional<std::u16string> profile;
-        std::uint32_t type;
+// The command 1002: the dialog on the applet key opened for writing; OK writes the choice with
+// the stored value's type and loads its profile, Cancel changes nothing.
+TEST(Configure, WritesTheChoiceWithItsTypeAndReloads) {
+    const std::string open = "OpenKey(applet, 0xF003F)", close = "CloseKey(applet)";
+    const std::string dialog = "RunRemote()", digitalTv = R"(OpenKey(HKCU\SOFTWARE\Orvane\Nuvex\1.0, 0x20019) fails)";
+    auto ok = [&](const std::string& written, const std::string& type = "1") {
+        Trace t = {open, dialog, digitalTv, R"(SetValue(applet, "Profile", )" + type + ", \"" + written + "\")"};
+        for (const auto& line : Reload(written)) t.push_back(line);
+        t.push_back(close);
+        return t;
+    };
+    const struct {
+        const char* name;
+        std::function<void(FakeRegistry&)> arrange;
         std::vector<std::uint32_t> clicks;
-        std::u16string written;
-        std::uint32_t writtenType;
+        std::int32_t result;
+        Trace expected;
+        std::u16string className;  // of the profile in force afterwards
+    } rows[] = {
+        {"the hidden button's RC30Keys is kept",
+         [](FakeRegistry& r) { r.SetString(kCu, kAppletKeyPath, u"Profile", u"RC30Keys"); }, {}, win::kIdOk,
+         ok("RC30Keys"), u"TvRC30Keys"},
+        {"no Profile value: RC32Keys", nullptr, {}, win::kIdOk, ok("RC32Keys"), u"TvRC32Keys"},
+        {"REG_EXPAND_SZ stays",
+         [](FakeRegistry& r) { r.SetString(kCu, kAppletKeyPath, u"Profile", u"Unknown", 2); }, {}, win::kIdOk,
+         ok("RC32Keys", "2"), u"TvRC32Keys"},
+        {"a click chooses", [](FakeRegistry& r) { r.SetString(kCu, kAppletKeyPath, u"Profile", u"RC32Keys"); },
+         {1006}, win::kIdOk, ok("RC28Keys"), u"TvRC28Keys"},
+        {"RC51Keys kept though disabled here",
+         [](FakeRegistry& r) { r.SetString(kCu, kAppletKeyPath, u"Profile", u"RC51Keys"); }, {}, win::kIdOk,
+         ok("RC51Keys"), u"TvRC51Keys"},
+        {"Cancel changes nothing", [](FakeRegistry& r) { r.SetString(kCu, kAppletKeyPath, u"Profile", u"RC32Keys"); },
+         {1006}, win::kIdCancel, {open, dialog, digitalTv, close}, u""},
+        {"a failed write still loads the choice",
+         [](FakeRegistry& r) {
+             r.SetString(kCu, kAppletKeyPath, u"Profile", u"RC32Keys");
+             r.writesFail = true;
+         },
+         {1006}, win::kIdOk,
+         {open, dialog, digitalTv, R"(SetValue(applet, "Profile", 1, "RC28Keys") fails)", Reload("RC28Keys")[0],
+          Reload("RC28Keys")[1], Reload("RC28Keys")[2], Reload("RC28Keys")[3], close},
+         u"TvRC28Keys"},
+        {"no dialog without an applet key", [](FakeRegistry& r) { r.DeleteKey(kCu, kAppletKeyPath); }, {},
+         win::kIdOk, {"OpenKey(applet, 0xF003F) fails"}, u""},
+        {"no dialog on an applet key that is not writable",
+         [](FakeRegistry& r) {
+             r.SetString(kCu, kAppletKeyPath, u"Profile", u"RC28Keys");
+             r.SetAllowedAccess(kCu, kAppletKeyPath, win::kKeyRead);
+         },
+         {}, win::kIdOk, {"OpenKey(applet, 0xF003F) fails"}, u""},
     };
-    const Case cases[] = {
-        {u"RC30Keys", win::kRegSz, {}, u"RC30Keys", win::kRegSz},  // the hidden button, kept
-        {std::nullopt, 0, {}, u"RC32Keys", win::kRegSz},
-        {u"Unknown", 2, {}, u"RC32Keys", 2},                    // REG_EXPAND_SZ stays
-        {u"RC32Keys", win::kRegSz, {1006}, u"RC28Keys", win::kRegSz},
-        {u"RC51Keys", win::kRegSz, {}, u"RC51Keys", win::kRegSz},  // kept though disabled here
-    };
-    for (const Case& c : cases) {
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
         FakePorts f;
         CMainFrame frame{f.ports()};
         AddProfiles(f.registry);
-        if (c.profile) f.registry.SetString(kCu, kAppletKeyPath, u"Profile", *c.profile, c.type);
-        f.dialogs.clicks = c.clicks;
-        f.dialogs.result = win::kIdOk;
+        if (row.arrange) row.arrange(f.registry);
+        f.trace.clear();
+        f.dialogs.clicks = row.clicks;
+        f.dialogs.result = row.result;
         frame.OnConfigure();
-        EXPECT_EQ(f.registry.opens[0].access, win::kKeyAllAccess);
-        ASSERT_EQ(f.dialogs.remoteRuns, 1);
-        EXPECT_TRUE(f.dialogs.initResult);
-        ASSERT_EQ(f.registry.writes.size(), 1u);
-        EXPECT_EQ(f.registry.writes[0].type, c.writtenType);
-        EXPECT_EQ(f.registry.writes[0].bytes.size(), (c.written.size() + 1) * 2);
-        EXPECT_EQ(f.registry.GetString(kCu, kAppletKeyPath, u"Profile"), c.written);
-        // Reloaded from the chosen profile after the write.
-        EXPECT_EQ(frame.profile().className, u"Tv" + c.written);
-        EXPECT_LT(f.journal.find("reg.set Profile"), f.journal.find("reg.open HKCU\\" + N(kAppletKeyPath) + "\\RC"));
+        EXPECT_TRACE(Only(f.trace, {"OpenKey", "CloseKey", "SetValue", "RunRemote"}), row.expected);
+        EXPECT_EQ(frame.profile().className, row.className);
+        if (f.dialogs.remoteRuns) EXPECT_TRUE(f.dialogs.initResult);
         EXPECT_EQ(f.registry.OpenHandles(), 0u);
     }
 }
 
-TEST_F(Configure, DialogSeesTheBoardData) {
-    f.registry.SetString(kCu, kAppletKeyPath, u"Profile", u"RC51Keys");
-    f.dialogs.result = win::kIdCancel;
-    frame.OnConfigure();  // before any presence check: board data 0, "51 Keys" disabled
-    EXPECT_FALSE(f.dialogs.controls.enabled[1003]);
-    EXPECT_TRUE(f.dialogs.controls.checks[1003]);
-    ReadBoard(0x7134, 0);
-    frame.OnConfigure();
-    EXPECT_TRUE(f.dialogs.controls.enabled[1003]);
-    ReadBoard(0x7134, 1);
-    frame.OnConfigure();
-    EXPECT_FALSE(f.dialogs.controls.enabled[1003]);
-}
-
-TEST_F(Configure, CancelChangesNothing) {
-    f.registry.SetString(kCu, kAppletKeyPath, u"Profile", u"RC32Keys");
-    f.dialogs.clicks = {1006};
-    f.dialogs.result = win::kIdCancel;
-    frame.OnConfigure();
-    EXPECT_EQ(f.dialogs.remoteRuns, 1);
-    EXPECT_TRUE(f.registry.writes.empty());
-    EXPECT_EQ(Reloads(), 0);
-    EXPECT_TRUE(frame.profile().className.empty());
-    EXPECT_EQ(f.registry.OpenHandles(), 0u);
-}
-
-TEST_F(Configure, NoDialogWithoutAWritableAppletKey) {
-    FakePorts bare;
-    CMainFrame alone{bare.ports()};
-    alone.OnConfigure();  // no applet key
-    EXPECT_EQ(bare.dialogs.remoteRuns, 0);
-    EXPECT_EQ(bare.registry.opens.size(), 1u);
-
-    f.registry.SetString(kCu, kAppletKeyPath, u"Profile", u"RC28Keys");
-    f.registry.SetAllowedAccess(kCu, kAppletKeyPath, win::kKeyRead);
-    frame.OnConfigure();
-    EXPECT_EQ(f.dialogs.remoteRuns, 0);
-    EXPECT_TRUE(f.registry.writes.empty());
-    EXPECT_EQ(Reloads(), 0);
-}
-
-// A registry whose writes fail, over the fake.
-struct ReadOnlyWrites : Registry {
-    FakeRegistry& inner;
-    explicit ReadOnlyWrites(FakeRegistry& r) : inner(r) {}
-    Handle OpenKey(RegRoot root, const std::u16string& path, std::uint32_t access) override {
-        return inner.OpenKey(root, path, access);
+// "51 Keys" is enabled by the digital-TV application's value, else by the board data of the last
+// presence check: a new board with one of the five chips.
+TEST(Configure51Keys, FollowsTheDigitalTvValueAndTheBoardData) {
+    const std::string key = R"(HKCU\SOFTWARE\Orvane\Nuvex\1.0)";
+    const struct {
+        int digitalTv;  // -1: no value, -2: no key
+        std::uint32_t isOldBoard, deviceId;  // both 0: no presence check yet
+        bool enabled;
+    } rows[] = {
+        {-2, 0, 0x7130, true}, {-2, 0, 0x7131, true}, {-1, 0, 0x7133, true}, {-1, 0, 0x7134, true},
+        {0, 0, 0x7135, true},  {-1, 0, 0x7132, false}, {-1, 0, 0, false},     {-1, 1, 0x7134, false},
+        {-2, 7, 0x7130, false}, {0, 1, 0x7134, false}, {1, 1, 0x7134, true},  {5, 0, 0, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE("Enable 51Key " + std::to_string(row.digitalTv) + ", IsOldBoard " + std::to_string(row.isOldBoard) +
+                     ", DeviceID " + Hex(row.deviceId));
+        FakePorts f;
+        CMainFrame frame{f.ports()};
+        AddProfiles(f.registry);
+        f.registry.SetString(kCu, kAppletKeyPath, u"Profile", u"RC51Keys");
+        if (row.digitalTv == -1) f.registry.CreateKey(kCu, kDigitalTvKey);
+        if (row.digitalTv >= 0) f.registry.SetDword(kCu, kDigitalTvKey, kEnable51, static_cast<std::uint32_t>(row.digitalTv));
+        if (row.deviceId || row.isOldBoard) {
+            SetTuner(f.registry, row.deviceId, row.isOldBoard, 0x4000);
+            frame.OnPresenceCheck();  // no capture interface: only the board data are refreshed
+        }
+        f.trace.clear();
+        f.dialogs.result = win::kIdCancel;
+        frame.OnConfigure();
+        Trace expected = {"SetCheck(1003, 1)"};
+        if (row.digitalTv == -2) {
+            expected.push_back("OpenKey(" + key + ", 0x20019) fails");
+        } else {
+            expected.push_back("OpenKey(" + key + ", 0x20019)");
+            expected.push_back("QueryValue(" + key + R"(, "Enable 51Key Remote Control"))" + (row.digitalTv == -1 ? " fails" : ""));
+            expected.push_back("CloseKey(" + key + ")");
+        }
+        expected.push_back(std::string("Enable(1003, ") + (row.enabled ? "1" : "0") + ")");
+        EXPECT_TRACE(Only(f.trace, {"SetCheck(1003", "Enable", "OpenKey(HKCU", "QueryValue(HKCU", "CloseKey(HKCU"}),
+                     expected);
+        EXPECT_EQ(f.registry.OpenHandles(), 0u);
     }
-    bool QueryValue(Handle k, const std::u16string& n, void* d, std::uint32_t* s, std::uint32_t* t) override {
-        return inner.QueryValue(k, n, d, s, t);
-    }
-    bool SetValue(Handle, const std::u16string&, std::uint32_t, const void*, std::uint32_t) override { return false; }
-    bool DeleteValue(Handle, const std::u16string&) override { return false; }
-    void CloseKey(Handle k) override { inner.CloseKey(k); }
-};
-
-TEST_F(Configure, FailedWriteStillLoadsTheChoice) {
-    ReadOnlyWrites registry(f.registry);
-    Ports ports{registry, f.devices, f.windows, f.shell, f.processes, f.session, f.dialogs, f.console};
-    CMainFrame frame(ports);
-    f.registry.SetString(kCu, kAppletKeyPath, u"Profile", u"RC32Keys");
-    f.dialogs.clicks = {1006};
-    frame.OnConfigure();
-    EXPECT_EQ(Stored(), u"RC32Keys");
-    EXPECT_EQ(frame.profile().className, u"TvRC28Keys");
-    EXPECT_EQ(f.registry.OpenHandles(), 0u);
 }
 
 }  // namespace
+}  // namespace applet

@@ -3,20 +3,17 @@
 
 #include "fakes/scenario.h"
 
-using namespace fakes;
-
+namespace applet {
 namespace {
+
+using namespace fake;
 
 struct Tray : ::testing::Test, RunningApplet {
     void SetUp() override {
         SetTuner(f.registry, 0x7134, 0, 0x4000);
         f.devices.AddInterface(kCardPath);
         ASSERT_TRUE(Start());
-    }
-    std::vector<std::pair<std::uint32_t, bool>> LastMenu() {
-        std::vector<std::pair<std::uint32_t, bool>> items;
-        for (auto& i : f.shell.menus.back().items) items.push_back({i.command, i.enabled});
-        return items;
+        f.trace.clear();
     }
 };
 
@@ -28,11 +25,12 @@ TEST_F(Tray, RecordAndTooltipByDeviceId) {
         {0, u"SAA713x TV Card Remote Control Receiver"},      {0x17134, u"SAA713x TV Card Remote Control Receiver"},
     };
     for (const auto& [id, tip] : table) {
+        SCOPED_TRACE(N(tip) + " for DeviceID " + Hex(id));
         f.registry.SetDword(RegRoot::LocalMachine, kTunerKeyPath, u"DeviceID", id);
         frame().ReadTunerKey();
         EXPECT_TRUE(frame().ShowTrayIcon());
         const TrayIcon& icon = f.shell.icons.at(128);
-        EXPECT_EQ(icon.tip, tip) << std::hex << id;
+        EXPECT_EQ(icon.tip, tip);
         EXPECT_EQ(icon.cbSize, 936u);
         EXPECT_EQ(icon.id, 128u);
         EXPECT_EQ(icon.flags, 7u);
@@ -50,7 +48,6 @@ TEST_F(Tray, IconFollowsTheDeviceAndItsTooltipIsFixedWhileShown) {
     // DeviceID changes while the icon stays: the tooltip stays too.
     f.registry.SetDword(RegRoot::LocalMachine, kTunerKeyPath, u"DeviceID", 0x7130);
     Check();
-    EXPECT_EQ(f.shell.adds.size(), 2u);
     EXPECT_EQ(f.shell.icons[128].tip, u"SAA7134 TV Card Remote Control Receiver");
 
     // Lost with the taskbar: back at the next check.
@@ -68,47 +65,68 @@ TEST_F(Tray, IconFollowsTheDeviceAndItsTooltipIsFixedWhileShown) {
     EXPECT_EQ(f.shell.icons[128].tip, u"SAA7131 TV Card Remote Control Receiver");
 
     f.windows.Send(f.windows.mainWindow, win::kWmClose, 0, 0);
+    EXPECT_TRACE(Only(f.trace, {"AddIcon", "DeleteIcon"}),
+                 (Trace{"AddIcon(128)", "AddIcon(128) fails", "AddIcon(128)", "DeleteIcon(128)", "DeleteIcon(129) fails",
+                        "AddIcon(128)", "DeleteIcon(128)", "DeleteIcon(129) fails"}));
     EXPECT_TRUE(f.shell.icons.empty());
 }
 
 TEST_F(Tray, MenuItemsFollowTheReceiverFlag) {
     EXPECT_EQ(frame().OnTrayNotify(128, win::kWmLButtonDown), 0);
-    ASSERT_EQ(f.shell.menus.size(), 1u);
-    EXPECT_EQ(f.shell.menus[0].resource, 128u);
-    EXPECT_EQ(LastMenu(), (std::vector<std::pair<std::uint32_t, bool>>{
-                              {1080, false}, {1001, true}, {1002, true}, {57665, true}}));
-
     // Disable chosen from the menu: the next menu shows the opposite.
     f.shell.choose = 1001;
     frame().OnTrayNotify(128, win::kWmRButtonDown);
     EXPECT_FALSE(frame().receiverEnabled());
     f.shell.choose.reset();
     frame().OnTrayNotify(129, win::kWmRButtonDown);
-    EXPECT_EQ(LastMenu(), (std::vector<std::pair<std::uint32_t, bool>>{
-                              {1080, true}, {1001, false}, {1002, true}, {57665, true}}));
+    EXPECT_TRACE(Only(f.trace, {"TrackTrayMenu"}), (Trace{"TrackTrayMenu(128, 1080 grey, 1001, 1002, 57665)",
+                                                          "TrackTrayMenu(128, 1080 grey, 1001, 1002, 57665)",
+                                                          "TrackTrayMenu(128, 1080, 1001 grey, 1002, 57665)"}));
 }
 
 TEST_F(Tray, OnlyButtonPressesOnOurIconsOpenTheMenu) {
-    const std::intptr_t mouse[] = {0x200, 0x201, 0x202, 0x203, 0x204, 0x205, 0x206, 0x207, 0x208, 0x209};
-    const std::uintptr_t ids[] = {0, 127, 128, 129, 130};
-    for (auto lParam : mouse)
-        for (auto wParam : ids) {
-            const auto before = f.shell.menus.size();
-            EXPECT_EQ(frame().OnTrayNotify(wParam, lParam), 0);
-            const bool opens = (lParam == 0x201 || lParam == 0x204) && (wParam == 128 || wParam == 129);
-            EXPECT_EQ(f.shell.menus.size() - before, opens ? 1u : 0u) << std::hex << lParam << " id " << wParam;
+    const struct {
+        std::intptr_t message;
+        std::vector<std::uintptr_t> opening;  // of the ids 0, 127, 128, 129, 130
+    } rows[] = {
+        {0x200, {}}, {0x201, {128, 129}}, {0x202, {}}, {0x203, {}}, {0x204, {128, 129}},
+        {0x205, {}}, {0x206, {}},         {0x207, {}}, {0x208, {}}, {0x209, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE("message " + Hex(static_cast<std::uint64_t>(row.message)));
+        std::vector<std::uintptr_t> opened;
+        for (std::uintptr_t id : {0u, 127u, 128u, 129u, 130u}) {
+            f.trace.clear();
+            EXPECT_EQ(frame().OnTrayNotify(id, row.message), 0);
+            if (!f.trace.empty()) opened.push_back(id);
         }
+        EXPECT_EQ(opened, row.opening);
+    }
 }
 
 // Enable and Disable (1080, 1001) reach their handlers in the poll tests.
 TEST_F(Tray, ConfigureIsTheFramesAndUnloadIsLeftToTheApplication) {
     f.registry.CreateKey(RegRoot::CurrentUser, kAppletKeyPath);
     f.dialogs.result = win::kIdCancel;
-    EXPECT_TRUE(frame().OnCommand(1002));
-    EXPECT_EQ(f.dialogs.remoteRuns, 1);
-    EXPECT_FALSE(frame().OnCommand(57665));  // left to the application object
-    EXPECT_EQ(f.dialogs.unloadRuns, 0);
-    EXPECT_FALSE(frame().OnCommand(1003));
+    const struct {
+        std::uint32_t command;
+        bool handled;
+        Trace expected;
+    } rows[] = {
+        {1002, true,
+         {"OpenKey(applet, 0xF003F)", R"(QueryValue(applet, "Profile") fails)", "RunRemote()", "SetCheck(1003, 0)",
+          "SetCheck(1004, 1)", "SetCheck(1005, 0)", "SetCheck(1006, 0)",
+          R"(OpenKey(HKCU\SOFTWARE\Orvane\Nuvex\1.0, 0x20019) fails)", "Enable(1003, 0)", "CloseKey(applet)"}},
+        {57665, false, {}},  // left to the application object
+        {1003, false, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.command);
+        f.trace.clear();
+        EXPECT_EQ(frame().OnCommand(row.command), row.handled);
+        EXPECT_TRACE(f.trace, row.expected);
+    }
 }
 
 }  // namespace
+}  // namespace applet

@@ -8,11 +8,10 @@
 #include "fakes/common.h"
 #include "ports.h"
 
-namespace fakes {
+namespace applet::fake {
 
-class FakeConsole : public Console {
+class FakeConsole : public Console, public Tracer {
 public:
-    Journal* journal = nullptr;
     std::uint32_t session = 1;         // this process's logon session
     std::uint32_t ownConsole = 1;      // the console, unless `machine` points elsewhere
     std::uint32_t* machine = &ownConsole;
@@ -24,37 +23,38 @@ public:
     bool registered = false;
 
     Registration RegisterNotification() override {
-        Log("wts.register");
         ++registrations;
         Registration answer = Registration::Done;
         if (!answers.empty()) {
             answer = answers.front();
             answers.pop_front();
         }
+        Log(std::string("RegisterNotification()") +
+            (answer == Registration::Done ? "" : answer == Registration::Failed ? " fails" : " unavailable"));
         if (answer == Registration::Done) registered = true;
         return answer;
     }
     void UnregisterNotification() override {
-        Log("wts.unregister");
+        Log("UnregisterNotification()");
         ++unregistrations;
         registered = false;
     }
     bool OwnSession(std::uint32_t* id) override {
+        Log(sessionApis ? "OwnSession() = " + std::to_string(session) : "OwnSession() fails");
         if (!sessionApis) return false;
         *id = session;
         return true;
     }
     bool ConsoleSession(std::uint32_t* id) override {
+        Log(sessionApis ? "ConsoleSession() = " + std::to_string(*machine) : "ConsoleSession() fails");
         if (!sessionApis) return false;
         *id = *machine;
         return true;
     }
-    bool RemoteSession() override { return remote; }
-
-private:
-    void Log(const std::string& s) {
-        if (journal) journal->add(s);
+    bool RemoteSession() override {
+        Log(std::string("RemoteSession() = ") + (remote ? "1" : "0"));
+        return remote;
     }
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

@@ -19,7 +19,7 @@
 #include "fakes/common.h"
 #include "ports.h"
 
-namespace fakes {
+namespace applet::fake {
 
 constexpr std::uint32_t kIoctlWrite = 0x232D04;
 constexpr std::uint32_t kIoctlRead = 0x232D08;
@@ -39,12 +39,13 @@ struct GpioCall {
 inline GpioCall W(std::uint32_t offset, std::uint32_t value) { return {kIoctlWrite, offset, value}; }
 inline GpioCall R(std::uint32_t offset) { return {kIoctlRead, offset, 0}; }
 
-inline std::ostream& operator<<(std::ostream& os, const GpioCall& c) {
+inline std::string Text(const GpioCall& c) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%s(0x%X, 0x%X)", c.code == kIoctlWrite ? "W" : c.code == kIoctlRead ? "R" : "?",
                   c.offset, c.value);
-    return os << buf;
+    return buf;
 }
+inline std::ostream& operator<<(std::ostream& os, const GpioCall& c) { return os << Text(c); }
 
 class SimulatedCard {
 public:
@@ -103,7 +104,7 @@ private:
     bool ackArmed_ = false;
 };
 
-class FakeCaptureDevices : public CaptureDevices {
+class FakeCaptureDevices : public CaptureDevices, public Tracer {
 public:
     struct Interface {
         std::u16string path;
@@ -111,7 +112,6 @@ public:
         bool openFails = false;
     };
 
-    Journal* journal = nullptr;
     SimulatedCard card;
     // The card that the requests reach: this one's own, or one that the applets of several logon
     // sessions share (each process enumerates and opens it on its own).
@@ -130,7 +130,7 @@ public:
     std::vector<EnumCall> enums;               // every EnumInterface
     std::vector<std::u16string> openAttempts;  // every OpenDevice path
     int devicesOpened = 0, devicesClosed = 0;
-    std::vector<GpioCall> trace;               // every Control request
+    std::vector<GpioCall> requests;            // every Control request
     int dirtyRecords = 0;                      // requests whose reserved words were not 0
 
     Interface& AddInterface(const std::u16string& path) {
@@ -158,8 +158,11 @@ public:
     // --- CaptureDevices ---------------------------------------------------------------------
     Handle OpenInterfaceSet() override {
         int attempt = setAttempts++;
-        Log("dev.set");
-        if (allSetsFail || failSetCreation.count(attempt)) return 0;
+        if (allSetsFail || failSetCreation.count(attempt)) {
+            Log("OpenInterfaceSet() fails");
+            return 0;
+        }
+        Log("OpenInterfaceSet()");
         Handle h = nextSet_++;
         sets_.insert(h);
         ++setsCreated;
@@ -167,43 +170,59 @@ public:
     }
     bool EnumInterface(Handle set, std::uint32_t index) override {
         enums.push_back({set, index});
-        return sets_.count(set) && index < interfaces.size();
+        const bool found = sets_.count(set) && index < interfaces.size();
+        Log("EnumInterface(" + std::to_string(index) + ")" + (found ? "" : " fails"));
+        return found;
     }
     bool InterfacePath(Handle set, std::uint32_t index, std::u16string* path) override {
-        if (!sets_.count(set) || index >= interfaces.size() || interfaces[index].detailFails) return false;
+        if (!sets_.count(set) || index >= interfaces.size() || interfaces[index].detailFails) {
+            Log("InterfacePath(" + std::to_string(index) + ") fails");
+            return false;
+        }
         *path = interfaces[index].path;
+        Log("InterfacePath(" + std::to_string(index) + ")");
         return true;
     }
     void CloseInterfaceSet(Handle set) override {
+        Log("CloseInterfaceSet()");
         if (sets_.erase(set)) ++setsDestroyed;
         else ++badCloses;
     }
     Handle OpenDevice(const std::u16string& path) override {
         openAttempts.push_back(path);
-        Log("dev.open " + N(path));
         // Device paths name their device whatever the letter case, as CreateFileW treats them.
         for (const auto& i : interfaces)
             if (EqualNoCase(i.path, path) && !i.openFails) {
+                Log("OpenDevice(" + N(path) + ")");
                 Handle h = nextDevice_++;
                 devices_[h] = {path, i.path, false};
                 ++devicesOpened;
                 return h;
             }
+        Log("OpenDevice(" + N(path) + ") fails");
         return 0;
     }
     bool Control(Handle device, std::uint32_t code, GPIO_REQUEST* record, std::uint32_t* returned) override {
-        trace.push_back({code, record->offset, record->value});
+        requests.push_back({code, record->offset, record->value});
+        // Written only where a test reads it: the fuzz targets send many requests.
+        const std::string line =
+            !trace ? std::string()
+            : code == kIoctlWrite ? "Control(write " + Hex(record->offset) + ", " + Hex(record->value) + ")"
+            : code == kIoctlRead  ? "Control(read " + Hex(record->offset) + ")"
+                                  : "Control(" + Hex(code) + ")";
         if (record->reserved0 || record->reserved3 || record->reserved4) ++dirtyRecords;
         *returned = 0;
         auto it = devices_.find(device);
-        if (requestsFail || it == devices_.end() || it->second.gone) return false;
+        if (requestsFail || it == devices_.end() || it->second.gone || (code != kIoctlWrite && code != kIoctlRead)) {
+            Log(line + " fails");
+            return false;
+        }
+        Log(code == kIoctlRead && trace ? line + " = " + Hex(target->Read(record->offset)) : line);
         GPIO_REQUEST answer = *record;
         if (code == kIoctlWrite) {
             target->Write(record->offset, record->value);
-        } else if (code == kIoctlRead) {
-            answer.value = target->Read(record->offset);
         } else {
-            return false;
+            answer.value = target->Read(record->offset);
         }
         // A buffered request copies back exactly the bytes the driver reports.
         const std::uint32_t copied = returnedBytes < sizeof answer ? returnedBytes : sizeof answer;
@@ -212,16 +231,13 @@ public:
         return true;
     }
     void CloseDevice(Handle device) override {
-        Log("dev.close");
+        Log("CloseDevice()");
         if (devices_.erase(device)) ++devicesClosed;
         else ++badCloses;
     }
     int badCloses = 0;
 
 private:
-    void Log(const std::string& s) {
-        if (journal) journal->add(s);
-    }
     struct OpenedDevice {
         std::u16string givenPath;      // as OpenDevice received it
         std::u16string interfacePath;  // the interface it reached
@@ -232,4 +248,4 @@ private:
     Handle nextSet_ = 0x2000, nextDevice_ = 0x3000;
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

@@ -11,17 +11,19 @@
 #include "fakes/common.h"
 #include "ports.h"
 
-namespace fakes {
+namespace applet::fake {
 
-class FakeDialogControls : public DialogControls {
+class FakeDialogControls : public DialogControls, public Tracer {
 public:
     std::map<std::uint32_t, bool> checks, enabled;
-    std::vector<std::pair<std::uint32_t, bool>> checkCalls;  // every SetCheck, in order
     void SetCheck(std::uint32_t id, bool checked) override {
         checks[id] = checked;
-        checkCalls.push_back({id, checked});
+        Log("SetCheck(" + std::to_string(id) + ", " + (checked ? "1" : "0") + ")");
     }
-    void Enable(std::uint32_t id, bool on) override { enabled[id] = on; }
+    void Enable(std::uint32_t id, bool on) override {
+        enabled[id] = on;
+        Log("Enable(" + std::to_string(id) + ", " + (on ? "1" : "0") + ")");
+    }
     // A radio group: clicking one button checks it and clears the others.
     void Click(std::uint32_t id) {
         for (auto& c : checks) c.second = false;
@@ -29,27 +31,27 @@ public:
     }
 };
 
-class FakeDialogs : public Dialogs {
+class FakeDialogs : public Dialogs, public Tracer {
 public:
-    Journal* journal = nullptr;
     std::vector<std::uint32_t> clicks;     // radio clicks applied after initialisation
     std::int32_t result = win::kIdOk;      // how the dialog ends
-    int remoteRuns = 0, unloadRuns = 0;
+    int remoteRuns = 0;
     FakeDialogControls controls;           // controls of the last dialog run
     bool initResult = false;               // what the last CRemote::OnInitDialog returned
 
     std::int32_t RunRemote(CRemote& dialog) override {
         ++remoteRuns;
-        Log("dialog.remote");
+        Log("RunRemote()");
         controls = FakeDialogControls();
+        controls.trace = trace;
         initResult = dialog.OnInitDialog(controls);
         Script([&](std::uint32_t id) { dialog.OnRadio(id); });
         return result;
     }
     std::int32_t RunUnload(CUnload& dialog) override {
-        ++unloadRuns;
-        Log("dialog.unload");
+        Log("RunUnload()");
         controls = FakeDialogControls();
+        controls.trace = trace;
         dialog.OnInitDialog(controls);
         Script([&](std::uint32_t id) { dialog.OnRadio(id); });
         if (result == win::kIdOk) dialog.OnOK();
@@ -57,15 +59,13 @@ public:
     }
 
 private:
-    void Log(const std::string& s) {
-        if (journal) journal->add(s);
-    }
     void Script(const std::function<void(std::uint32_t)>& radio) {
         for (auto id : clicks) {
+            Log("click " + std::to_string(id));
             controls.Click(id);
             radio(id);
         }
     }
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

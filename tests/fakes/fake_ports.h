@@ -1,4 +1,4 @@
-// One of each fake on a shared virtual clock and journal, and the Ports bundle over them.
+// One of each fake on a shared virtual clock and trace, and the Ports bundle over them.
 #pragma once
 
 #include "app.h"
@@ -12,14 +12,14 @@
 #include "fakes/fake_shell.h"
 #include "fakes/fake_windows.h"
 
-namespace fakes {
+namespace applet::fake {
 
 inline const std::u16string kMainTitle = u"TV Card Remote Control Applet";
 inline const std::u16string kMainClass = u"RavletMainFrame";
 
 struct FakePorts {
     VirtualClock clock;
-    Journal journal;
+    Trace trace;
     FakeRegistry registry;
     FakeCaptureDevices devices;
     FakeWindows windows{clock};
@@ -30,14 +30,13 @@ struct FakePorts {
     FakeConsole console;
 
     FakePorts() {
-        registry.journal = &journal;
-        devices.journal = &journal;
-        windows.journal = &journal;
-        shell.journal = &journal;
-        processes.journal = &journal;
-        session.journal = &journal;
-        dialogs.journal = &journal;
-        console.journal = &journal;
+        TraceTo(&trace);
+    }
+    // Where every fake writes its lines; nullptr writes none.
+    void TraceTo(Trace* to) {
+        for (Tracer* t : std::initializer_list<Tracer*>{&registry, &devices, &windows, &shell, &processes, &session,
+                                                        &dialogs, &console})
+            t->trace = to;
     }
     FakePorts(const FakePorts&) = delete;
     FakePorts& operator=(const FakePorts&) = delete;
@@ -64,9 +63,10 @@ public:
     bool CreateMainWindow(CMainFrame& frame, const std::u16string& t) override {
         ++calls;
         title = t;
-        fakes_.journal.add("win.create " + N(t));
+        fakes_.trace.push_back("CreateMainWindow(\"" + N(t) + "\")" + (fail ? " fails" : ""));
         if (fail) return false;
         Handle h = fakes_.windows.AddWindow(t, kMainClass);
+        fakes_.windows.Rename(h, "main");
         fakes_.windows.mainWindow = h;
         fakes_.Attach(frame);
         if (frame.OnCreate() != 0) {
@@ -81,4 +81,4 @@ private:
     FakePorts& fakes_;
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

@@ -7,19 +7,16 @@
 #include "fakes/common.h"
 #include "ports.h"
 
-namespace fakes {
+namespace applet::fake {
 
-class FakeProcesses : public Processes {
+class FakeProcesses : public Processes, public Tracer {
 public:
     static constexpr std::int64_t kRunsForever = -1;
 
     explicit FakeProcesses(VirtualClock& clock) : clock_(clock) {}
 
-    Journal* journal = nullptr;
     std::u16string modulePath = u"C:\\Windows\\Ravlet.exe";
-    std::vector<std::uint32_t> moduleCapacities;  // capacity of each ModuleFileName call
     std::vector<std::u16string> starts;           // every Start, also the failed ones
-    std::vector<std::uint32_t> sleeps;            // every Sleep
     struct WaitCall { Handle process; std::uint32_t timeout; std::uint32_t result; std::uint64_t at; };
     std::vector<WaitCall> waits;
     int closes = 0;
@@ -30,14 +27,14 @@ public:
 
     Handle Start(const std::u16string& path) override {
         starts.push_back(path);
-        Log("proc.start " + N(path));
         auto it = programs_.find(Lower(path));
+        Log("Start(" + N(path) + ")" + (it == programs_.end() ? " fails" : ""));
         if (it == programs_.end()) return 0;
         Handle h = next_++;
         running_[h] = it->second < 0 ? -1 : static_cast<std::int64_t>(clock_.now) + it->second;
         return h;
     }
-    std::uint32_t Wait(Handle process, std::uint32_t timeoutMs) override {
+    std::uint32_t WaitFor(Handle process, std::uint32_t timeoutMs) override {
         auto it = running_.find(process);
         std::uint32_t result = 0xFFFFFFFF;  // WAIT_FAILED
         if (it != running_.end()) {
@@ -51,36 +48,33 @@ public:
             }
         }
         waits.push_back({process, timeoutMs, result, clock_.now});
-        Log("proc.wait " + std::to_string(timeoutMs));
+        Log("WaitFor(process, " + std::to_string(timeoutMs) + ")" +
+            (result == win::kWaitTimeout ? " times out" : result == 0 ? "" : " fails"));
         return result;
     }
-    void Close(Handle process) override {
-        Log("proc.close");
+    void CloseHandle(Handle process) override {
+        Log("CloseHandle(process)");
         if (running_.erase(process)) ++closes;
         else ++badCloses;
     }
     void Sleep(std::uint32_t ms) override {
-        sleeps.push_back(ms);
-        Log("proc.sleep " + std::to_string(ms));
+        Log("Sleep(" + std::to_string(ms) + ")");
         clock_.now += ms;
     }
     // As the adapter reports GetModuleFileNameW: a path that does not fit the buffer with its
     // terminator (the call cut it short) comes back as no path at all.
     std::u16string ModuleFileName(std::uint32_t capacity) override {
-        moduleCapacities.push_back(capacity);
+        Log("ModuleFileName(" + std::to_string(capacity) + ")" + (modulePath.size() >= capacity ? " fails" : ""));
         if (modulePath.size() >= capacity) return u"";
         return modulePath;
     }
     int badCloses = 0;
 
 private:
-    void Log(const std::string& s) {
-        if (journal) journal->add(s);
-    }
     VirtualClock& clock_;
     std::map<std::u16string, std::int64_t> programs_;
     std::map<Handle, std::int64_t> running_;  // end time, -1: never
     Handle next_ = 0x4000;
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

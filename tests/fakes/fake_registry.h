@@ -13,9 +13,9 @@
 #include "fakes/common.h"
 #include "ports.h"
 
-namespace fakes {
+namespace applet::fake {
 
-class FakeRegistry : public Registry {
+class FakeRegistry : public Registry, public Tracer {
 public:
     struct Value {
         std::u16string name;  // as first written
@@ -33,16 +33,8 @@ public:
         std::uint32_t access;
         bool ok;
     };
-    struct Write {
-        std::string op;  // "set" or "delete"
-        std::u16string name;
-        std::uint32_t type;
-        std::vector<std::uint8_t> bytes;
-    };
 
-    Journal* journal = nullptr;
     std::vector<OpenCall> opens;   // every OpenKey, in order
-    std::vector<Write> writes;     // every successful SetValue / DeleteValue, in order
 
     // --- test set-up and inspection ---------------------------------------------------------
     Key& CreateKey(RegRoot root, const std::u16string& path) {
@@ -118,25 +110,26 @@ public:
         Key* key = Valid(path) ? Find(root, path) : nullptr;
         bool ok = key && (access & ~key->allowed) == 0;
         opens.push_back({root, path, access, ok});
-        Log(std::string("reg.open ") + (root == RegRoot::CurrentUser ? "HKCU\\" : "HKLM\\") + N(path) +
-            (ok ? "" : " FAILED"));
+        const std::string name = KeyName(root, path);
+        Log("OpenKey(" + name + ", " + Hex(access) + ")" + (ok ? "" : " fails"));
         if (!ok) return 0;
         Handle h = next_++;
-        handles_[h] = {key, access};
+        handles_[h] = {key, access, name};
         return h;
     }
-    bool QueryValue(Handle h, const std::u16string& name, void* data, std::uint32_t* size,
-                    std::uint32_t* type) override {
+    bool QueryValue(Handle h, const std::u16string& name, std::uint32_t* type, void* data,
+                    std::uint32_t* size) override {
         auto it = handles_.find(h);
-        Log("reg.query " + N(name));
-        if (it == handles_.end() || !(it->second.access & 0x1) || !size) return false;
+        const std::string line = "QueryValue(" + Name(h) + ", \"" + N(name) + "\")";
+        if (it == handles_.end() || !(it->second.access & 0x1) || !size) return Fails(line);
         auto v = it->second.key->values.find(Lower(name));
-        if (v == it->second.key->values.end()) return false;
+        if (v == it->second.key->values.end()) return Fails(line);
         const auto& bytes = v->second.bytes;
         if (data && bytes.size() > *size) {
             *size = static_cast<std::uint32_t>(bytes.size());  // ERROR_MORE_DATA; buffer untouched
-            return false;
+            return Fails(line);
         }
+        Log(line);
         if (data && !bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
         *size = static_cast<std::uint32_t>(bytes.size());
         if (type) *type = v->second.type;
@@ -145,38 +138,73 @@ public:
     bool SetValue(Handle h, const std::u16string& name, std::uint32_t type, const void* data,
                   std::uint32_t size) override {
         auto it = handles_.find(h);
-        Log("reg.set " + N(name));
-        if (it == handles_.end() || !(it->second.access & 0x2)) return false;
+        const std::string line = "SetValue(" + Name(h) + ", \"" + N(name) + "\", " + std::to_string(type) + ", " +
+                                 Data(type, data, size) + ")";
+        if (it == handles_.end() || !(it->second.access & 0x2) || writesFail) return Fails(line);
+        Log(line);
         auto& v = it->second.key->values[Lower(name)];
         if (v.name.empty()) v.name = name;
         v.type = type;
         const auto* p = static_cast<const std::uint8_t*>(data);
         v.bytes.assign(p, p + size);
-        writes.push_back({"set", name, type, v.bytes});
         return true;
     }
     bool DeleteValue(Handle h, const std::u16string& name) override {
         auto it = handles_.find(h);
-        Log("reg.delete " + N(name));
-        if (it == handles_.end() || !(it->second.access & 0x2)) return false;
-        if (!it->second.key->values.erase(Lower(name))) return false;
-        writes.push_back({"delete", name, 0, {}});
+        const std::string line = "DeleteValue(" + Name(h) + ", \"" + N(name) + "\")";
+        if (it == handles_.end() || !(it->second.access & 0x2) || !it->second.key->values.erase(Lower(name)))
+            return Fails(line);
+        Log(line);
         return true;
     }
     void CloseKey(Handle h) override {
-        Log("reg.close");
+        Log("CloseKey(" + Name(h) + ")");
         // Closing a handle that is not open is a test failure: count it.
         if (!handles_.erase(h)) ++badCloses;
     }
     int badCloses = 0;
+    bool writesFail = false;  // SetValue fails on any key (a full or damaged hive)
 
 private:
     struct OpenKeyRec {
         Key* key;
         std::uint32_t access;
+        std::string name;  // as the trace shows it
     };
-    void Log(const std::string& s) {
-        if (journal) journal->add(s);
+    bool Fails(const std::string& line) {
+        Log(line + " fails");
+        return false;
+    }
+    std::string Name(Handle h) const {
+        auto it = handles_.find(h);
+        return it == handles_.end() ? "unknown key" : it->second.name;
+    }
+    // The trace's short names of the applet's own keys; any other key by its full path.
+    static std::string KeyName(RegRoot root, const std::u16string& path) {
+        static const std::pair<RegRoot, std::string> known[] = {
+            {RegRoot::CurrentUser, "SOFTWARE\\Orvane\\TV Card Remote Control Applet\\1.0"},
+            {RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
+            {RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet\\Control\\WDM Video Capture Driver\\WDM TV Tuner\\Tunvex"},
+        };
+        static const char* const shortNames[] = {"applet", "Run", "tuner"};
+        const std::string p = N(path);
+        for (std::size_t i = 0; i < 3; ++i)
+            if (known[i].first == root && Lower(U(p)).rfind(Lower(U(known[i].second)), 0) == 0)
+                return shortNames[i] + p.substr(known[i].second.size());
+        return std::string(root == RegRoot::CurrentUser ? "HKCU\\" : "HKLM\\") + p;
+    }
+    // REG_SZ and REG_EXPAND_SZ as their text (marked when it lacks its terminator), a four-byte value as its number, anything else by its size.
+    static std::string Data(std::uint32_t type, const void* data, std::uint32_t size) {
+        const auto* p = static_cast<const std::uint8_t*>(data);
+        if ((type == win::kRegSz || type == 2 /* REG_EXPAND_SZ */) && size % 2 == 0) {
+            std::u16string text;
+            for (std::uint32_t i = 0; i + 1 < size; i += 2) text.push_back(static_cast<char16_t>(p[i] | p[i + 1] << 8));
+            const bool terminated = !text.empty() && text.back() == 0;
+            if (terminated) text.pop_back();
+            return "\"" + N(text) + "\"" + (terminated ? "" : " unterminated");
+        }
+        if (size == 4) return Hex(static_cast<std::uint32_t>(p[0] | p[1] << 8 | p[2] << 16 | p[3] << 24));
+        return std::to_string(size) + " bytes";
     }
     Key& Root(RegRoot root) { return root == RegRoot::CurrentUser ? hkcu_ : hklm_; }
     // A leading separator or an empty component in the middle does not name a key.
@@ -220,4 +248,4 @@ private:
     Handle next_ = 0x1000;
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

@@ -7,14 +7,11 @@
 #include "fakes/common.h"
 #include "ports.h"
 
-namespace fakes {
+namespace applet::fake {
 
-class FakeSession : public Session {
+class FakeSession : public Session, public Tracer {
 public:
-    Journal* journal = nullptr;
     std::map<std::uint32_t, std::u16string> strings{{128, u"TV Card Remote Control Applet"}};
-    int coInitialize = 0, coUninitialize = 0;
-    std::vector<std::pair<std::u16string, std::uint32_t>> layouts;
     std::vector<std::u16string> created;  // names passed to CreateMutex
 
     // Another process holds a mutex of this name.
@@ -27,21 +24,22 @@ public:
 
     std::u16string LoadString(std::uint32_t id) override {
         auto it = strings.find(id);
+        Log("LoadString(" + std::to_string(id) + ")");
         return it == strings.end() ? u"" : it->second;
     }
     Handle OpenMutex(const std::u16string& name) override {
-        Log("mutex.open " + N(name));
+        Log("OpenMutex(\"" + N(name) + "\")" + (MutexExists(name) ? "" : " fails"));
         if (!MutexExists(name)) return 0;
         return NewHandle(name);
     }
     Handle CreateMutex(const std::u16string& name) override {
-        Log("mutex.create " + N(name));
+        Log("CreateMutex(\"" + N(name) + "\")");
         created.push_back(name);
         return NewHandle(name);  // also when it exists already
     }
     void CloseHandle(Handle handle) override {
-        Log("mutex.close");
         auto it = handles_.find(handle);
+        Log("CloseHandle(" + (it == handles_.end() ? std::string("unknown") : "mutex " + N(it->second)) + ")");
         if (it == handles_.end()) {
             ++badCloses;
             return;
@@ -50,23 +48,17 @@ public:
         handles_.erase(it);
     }
     void CoInitialize() override {
-        Log("com.init");
-        ++coInitialize;
+        Log("CoInitialize()");
     }
     void CoUninitialize() override {
-        Log("com.uninit");
-        ++coUninitialize;
+        Log("CoUninitialize()");
     }
     void LoadKeyboardLayout(const std::u16string& id, std::uint32_t flags) override {
-        Log("layout " + N(id));
-        layouts.push_back({id, flags});
+        Log("LoadKeyboardLayout(\"" + N(id) + "\", " + std::to_string(flags) + ")");
     }
     int badCloses = 0;
 
 private:
-    void Log(const std::string& s) {
-        if (journal) journal->add(s);
-    }
     Handle NewHandle(const std::u16string& name) {
         Handle h = next_++;
         handles_[h] = name;
@@ -78,4 +70,4 @@ private:
     Handle next_ = 0x6000;
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

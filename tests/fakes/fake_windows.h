@@ -13,14 +13,15 @@
 #include "mainframe.h"
 #include "ports.h"
 
-namespace fakes {
+namespace applet::fake {
 
-class FakeWindows : public Windows {
+class FakeWindows : public Windows, public Tracer {
 public:
     struct Window {
         std::u16string title;
         std::u16string className;
         bool hung = false;
+        std::string name;  // as the trace shows it: the title, else the class
     };
     struct Message {
         std::string kind;  // "post", "send", "sendTimeout"
@@ -30,19 +31,11 @@ public:
         std::intptr_t lParam;
         std::uint64_t at;  // virtual time
     };
-    struct TimerCall {
-        std::string op;  // "set" or "kill"
-        std::uint32_t id;
-        std::uint32_t period;
-        std::uint64_t at;
-    };
 
     explicit FakeWindows(VirtualClock& clock) : clock_(clock) {}
 
-    Journal* journal = nullptr;
     Handle mainWindow = 0;                 // set when the main window is created
     std::vector<Message> messages;         // Post / Send / SendTimeout, in order
-    std::vector<TimerCall> timerCalls;     // SetTimer / KillTimer, in order
     std::vector<std::pair<std::uint32_t, std::uint64_t>> fired;  // timer id and time of each tick
     // Called for every message sent or posted (after it is recorded); a test can act on it, e.g.
     // remove a window that receives WM_CLOSE. Its result is Send's result.
@@ -53,8 +46,13 @@ public:
     // --- test set-up ------------------------------------------------------------------------
     Handle AddWindow(const std::u16string& title, const std::u16string& className = u"") {
         Handle h = next_++;
-        windows_[h] = {title, className};
+        windows_[h] = {title, className, false, N(title.empty() ? className : title)};
         return h;
+    }
+    void Rename(Handle h, const std::string& name) { windows_.at(h).name = name; }
+    std::string Name(Handle h) const {
+        auto it = windows_.find(h);
+        return it != windows_.end() ? it->second.name : h ? "gone window" : "no window";
     }
     void RemoveWindow(Handle h) { windows_.erase(h); }
     bool Exists(Handle h) const { return windows_.count(h) != 0; }
@@ -103,59 +101,59 @@ public:
     // --- Windows ----------------------------------------------------------------------------
     Handle MainWindow() override { return mainWindow; }
     void SetTimer(std::uint32_t id, std::uint32_t periodMs) override {
-        timerCalls.push_back({"set", id, periodMs, clock_.now});
-        Log("timer.set " + std::to_string(id) + " " + std::to_string(periodMs));
+        Log("SetTimer(" + std::to_string(id) + ", " + std::to_string(periodMs) + ")");
         auto& t = timers_[id];
         t.period = periodMs;
         t.due = clock_.now + periodMs;
         t.generation = ++generation_;
     }
     void KillTimer(std::uint32_t id) override {
-        timerCalls.push_back({"kill", id, 0, clock_.now});
-        Log("timer.kill " + std::to_string(id));
+        Log("KillTimer(" + std::to_string(id) + ")");
         timers_.erase(id);
     }
     Handle FindByTitle(const std::u16string& title) override {
-        Log("win.findTitle " + N(title));
         for (auto& w : windows_)
-            if (EqualNoCase(w.second.title, title)) return w.first;
-        return 0;
+            if (EqualNoCase(w.second.title, title)) return Found("FindByTitle(\"" + N(title) + "\")", w.first);
+        return Found("FindByTitle(\"" + N(title) + "\")", 0);
     }
     Handle FindByClass(const std::u16string& className) override {
-        Log("win.findClass " + N(className));
         for (auto& w : windows_)
-            if (!className.empty() && EqualNoCase(w.second.className, className)) return w.first;
-        return 0;
+            if (!className.empty() && EqualNoCase(w.second.className, className))
+                return Found("FindByClass(\"" + N(className) + "\")", w.first);
+        return Found("FindByClass(\"" + N(className) + "\")", 0);
     }
     bool Post(Handle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
-        Deliver("post", window, msg, wParam, lParam);
-        return windows_.count(window) != 0;
+        const bool exists = windows_.count(window) != 0;
+        Deliver("post", window, msg, wParam, lParam, "", exists ? "" : " fails");
+        return exists;
     }
     std::intptr_t Send(Handle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
         // WM_CLOSE sent to the main window runs the frame's shutdown; the adapter then destroys it.
         if (window == mainWindow && msg == win::kWmClose && frame && windows_.count(window)) {
-            record("send", window, msg, wParam, lParam);
+            record("send", window, msg, wParam, lParam, "", "");
             frame->OnClose();
             windows_.erase(window);
             return 0;
         }
-        return Deliver("send", window, msg, wParam, lParam);
+        return Deliver("send", window, msg, wParam, lParam, "", "");
     }
     bool SendTimeout(Handle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
                      std::uint32_t flags, std::uint32_t timeoutMs) override {
+        const std::string args = ", " + Hex(flags) + ", " + std::to_string(timeoutMs);
         auto it = windows_.find(window);
         if (it == windows_.end()) {
-            record("sendTimeout", window, msg, wParam, lParam);
+            record("sendTimeout", window, msg, wParam, lParam, args, " fails");
             return false;
         }
         if (it->second.hung) {
-            record("sendTimeout", window, msg, wParam, lParam);
+            record("sendTimeout", window, msg, wParam, lParam, args, " fails");
             // A hung window fails at once with SMTO_ABORTIFHUNG, else after the time-out.
             if (!(flags & win::kSmtoAbortIfHung)) clock_.now += timeoutMs;
             return false;
         }
-        Deliver("sendTimeout", window, msg, wParam, lParam);
-        if (sendDelayMs > timeoutMs) {
+        const bool late = sendDelayMs > timeoutMs;
+        Deliver("sendTimeout", window, msg, wParam, lParam, args, late ? " times out" : "");
+        if (late) {
             clock_.now += timeoutMs;
             return false;
         }
@@ -169,15 +167,22 @@ private:
         std::uint64_t due = 0;
         std::uint64_t generation = 0;
     };
-    void Log(const std::string& s) {
-        if (journal) journal->add(s);
+    Handle Found(const std::string& line, Handle h) {
+        Log(line + " = " + Name(h));
+        return h;
     }
-    void record(const char* kind, Handle w, std::uint32_t msg, std::uintptr_t wp, std::intptr_t lp) {
+    // "Post(window, msg, wParam, lParam)" in the trace; SendTimeout adds its flags and bound.
+    void record(const char* kind, Handle w, std::uint32_t msg, std::uintptr_t wp, std::intptr_t lp,
+                const std::string& more, const std::string& outcome) {
         messages.push_back({kind, w, msg, wp, lp, clock_.now});
-        Log(std::string("win.") + kind + " " + std::to_string(msg));
+        const std::string k = kind;
+        const char* name = k == "post" ? "Post" : k == "send" ? "Send" : "SendTimeout";
+        Log(std::string(name) + "(" + Name(w) + ", " + Hex(msg) + ", " + Hex(wp) + ", " +
+            std::to_string(lp) + more + ")" + outcome);
     }
-    std::intptr_t Deliver(const char* kind, Handle w, std::uint32_t msg, std::uintptr_t wp, std::intptr_t lp) {
-        record(kind, w, msg, wp, lp);
+    std::intptr_t Deliver(const char* kind, Handle w, std::uint32_t msg, std::uintptr_t wp, std::intptr_t lp,
+                          const std::string& more, const std::string& outcome) {
+        record(kind, w, msg, wp, lp, more, outcome);
         return onMessage ? onMessage(messages.back()) : 0;
     }
 
@@ -188,4 +193,4 @@ private:
     Handle next_ = 0x5000;
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

@@ -4,7 +4,7 @@
 
 #include "fakes/fake_ports.h"
 
-namespace fakes {
+namespace applet::fake {
 
 inline const std::u16string kAppletKeyPath = u"SOFTWARE\\Orvane\\TV Card Remote Control Applet\\1.0";
 inline const std::u16string kTunerKeyPath =
@@ -33,15 +33,16 @@ inline void SetTuner(FakeRegistry& reg, std::uint32_t deviceId, std::uint32_t is
     reg.SetDword(RegRoot::LocalMachine, kTunerKeyPath, u"GPIO", gpio);
 }
 
-// The five requests of one GPIO cycle, acknowledging status S.
-inline std::vector<GpioCall> Cycle(const BoardMasks& m, std::uint32_t s) {
-    return {W(kModeReg, m.mode), W(kModeReg, m.modeRescan), R(kStatusReg), W(kStatusReg, s & m.ack1),
-            W(kStatusReg, s & m.ack2)};
-}
+// The five requests of a GPIO cycle on each board for a status such as 0x4000 (no key waits, every
+// pin that the acknowledge masks keep is low): both acknowledge writes are 0.
+inline const std::vector<GpioCall> kNewBoardIdleCycle = {W(0x1B0, 0xE08000), W(0x1B0, 0x80E08000), R(0x1B4),
+                                                         W(0x1B4, 0x0), W(0x1B4, 0x0)};
+inline const std::vector<GpioCall> kOldBoardIdleCycle = {W(0x1B0, 0x1A8087), W(0x1B0, 0x801A8087), R(0x1B4),
+                                                         W(0x1B4, 0x0), W(0x1B4, 0x0)};
 
-}  // namespace fakes
+}  // namespace applet::fake
 
-namespace fakes {
+namespace applet::fake {
 
 // An applet started as WinMain starts it, on fakes: call Start() once the registry is set up.
 struct RunningApplet {
@@ -63,4 +64,4 @@ struct RunningApplet {
     }
 };
 
-}  // namespace fakes
+}  // namespace applet::fake

@@ -4,6 +4,8 @@
 #include "fuzz_input.h"
 #include "picture.h"
 
+using namespace applet;
+
 int FuzzPicture(const std::uint8_t* data, std::size_t size) {
     Picture picture;
     picture.width = 7;

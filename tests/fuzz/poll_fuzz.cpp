@@ -10,7 +10,8 @@
 #include "fakes/scenario.h"
 #include "fuzz_input.h"
 
-using namespace fakes;
+using namespace applet;
+using namespace applet::fake;
 
 namespace {
 
@@ -182,14 +183,8 @@ struct Rig {
     FakeMainWindowFactory factory{f};
     bool cardPresent = true;
 
-    // Nothing reads the journal here; leaving it off keeps the runs quick.
-    void Quiet() {
-        f.registry.journal = nullptr;
-        f.windows.journal = nullptr;
-        f.shell.journal = nullptr;
-        f.processes.journal = nullptr;
-        f.session.journal = nullptr;
-    }
+    // Nothing reads the trace here; leaving it off keeps the runs quick.
+    void Quiet() { f.TraceTo(nullptr); }
 
     void Pass(std::uint64_t ms) {
         f.windows.Advance(ms, frame);

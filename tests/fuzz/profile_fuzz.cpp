@@ -8,7 +8,8 @@
 #include "fakes/scenario.h"
 #include "fuzz_input.h"
 
-using namespace fakes;
+using namespace applet;
+using namespace applet::fake;
 
 namespace {
 
@@ -110,14 +111,8 @@ struct Loader {
     FakePorts f;
     CMainFrame frame{f.ports()};
 
-    // Nothing reads the journal here; leaving it off keeps the runs quick.
-    void Quiet() {
-        f.registry.journal = nullptr;
-        f.windows.journal = nullptr;
-        f.shell.journal = nullptr;
-        f.processes.journal = nullptr;
-        f.session.journal = nullptr;
-    }
+    // Nothing reads the trace here; leaving it off keeps the runs quick.
+    void Quiet() { f.TraceTo(nullptr); }
 
     const FakeRegistry::OpenCall* FindOpen(std::size_t from, const std::u16string& path) const {
         for (std::size_t i = from; i < f.registry.opens.size(); ++i)
