@@ -5,6 +5,9 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <map>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -78,9 +81,59 @@ inline void KillTvApps(DWORD limitMs) {
     }
 }
 
+// Whether HKEY_CURRENT_USER holds what a registry script of RC.dat's kind writes (keys of that
+// hive, text and dword values): every key, every value with its type and data, and no other value
+// in a key that the script gives values.
+inline bool RegistryHolds(const std::string& script) {
+    const std::string hive = "HKEY_CURRENT_USER\\";
+    std::map<std::wstring, DWORD> values;  // per key
+    std::wstring key;
+    std::istringstream in(script);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
+            if (line.compare(1, hive.size(), hive) != 0) return false;
+            key = e2e::Widen(line.substr(1 + hive.size(), line.size() - 2 - hive.size()));
+            values[key];
+            continue;
+        }
+        const std::size_t equals = line.find("\"=");
+        if (line.empty() || line[0] != '"' || equals == std::string::npos || key.empty()) continue;
+        const std::wstring name = e2e::Widen(line.substr(1, equals - 1));
+        const std::string data = line.substr(equals + 2);
+        ++values[key];
+        if (data.rfind("dword:", 0) == 0) {
+            DWORD stored = 0;
+            if (!e2e::GetDword(HKEY_CURRENT_USER, key, name, &stored) ||
+                stored != std::strtoul(data.c_str() + 6, nullptr, 16))
+                return false;
+        } else if (data.size() >= 2 && data.front() == '"' && data.back() == '"') {
+            std::string text;
+            for (std::size_t i = 1; i + 1 < data.size(); ++i) text += data[i] == '\\' ? data[++i] : data[i];
+            std::wstring stored;
+            if (!e2e::GetString(HKEY_CURRENT_USER, key, name, &stored) || stored != e2e::Widen(text)) return false;
+        } else {
+            return false;  // a kind of value this check does not read
+        }
+    }
+    for (const auto& [path, count] : values) {
+        HKEY k = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+        DWORD stored = 0;
+        const LONG rc = RegQueryInfoKeyW(k, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &stored, nullptr,
+                                         nullptr, nullptr, nullptr);
+        RegCloseKey(k);
+        if (rc != ERROR_SUCCESS || (count && stored != count)) return false;
+    }
+    return !values.empty();
+}
+
 // The key profiles as the setup installs them: the media's RC.dat through the platform's registry
-// editor, silently.
+// editor, silently. Each test program imports them once per run of its tests, and ctest runs each
+// test alone: the registry editor is started only when the profiles differ from the script.
 inline bool ImportProfiles(const char* rcDat) {
+    if (RegistryHolds(e2e::ReadFile(WinePath(rcDat)))) return true;
     e2e::DeleteTree(HKEY_CURRENT_USER, kAppletKeyPath);
     e2e::Process regedit = e2e::Start(L"regedit.exe /s \"" + WinePath(rcDat) + L"\"");
     return regedit.started() && regedit.WaitExit(30000);

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <cwctype>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>

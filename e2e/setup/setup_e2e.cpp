@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
