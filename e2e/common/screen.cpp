@@ -80,7 +80,9 @@ int DarkPixels(const Pixels& pixels, int top, int bottom) {
 
 bool Drawn(HWND control) {
     const Pixels pixels = GrabScreen(ClientOnScreen(control));
-    return DarkPixels(pixels, 0, pixels.height) > 10;
+    int light = 0;
+    for (std::uint32_t c : pixels.rgb) light += ((c >> 16) & 0xFF) > 0xB0 && ((c >> 8) & 0xFF) > 0xB0 && (c & 0xFF) > 0xB0;
+    return DarkPixels(pixels, 0, pixels.height) > 10 && light > 10;
 }
 
 bool SaveScreenshot(const std::wstring& name) {

@@ -35,7 +35,8 @@ bool Near(COLORREF c, int r, int g, int b, int tolerance);
 // Pixels drawn in ordinary (black) text or lines: every channel dark. Greyed text is drawn in mid
 // grey (with a white emboss), so greyed text has none of them. Counted in rows [top, bottom).
 int DarkPixels(const Pixels& pixels, int top, int bottom);
-// Whether a control shows its text or lines yet: more than a few dark pixels in its client area.
+// Whether a control shows its text or lines yet: more than a few dark pixels in its client area,
+// and more than a few light ones of its face (the screen is black where nothing is painted yet).
 bool Drawn(HWND control);
 
 // Saves the whole screen as <name>.bmp in the folder named by SCREENSHOT_DIR (a Unix or Windows
