@@ -107,6 +107,7 @@ protected:
 
     // Starts Ravlet.exe and waits for its window; *windowTime gets the card's clock then.
     HWND StartApplet(long long* windowTime = nullptr) {
+        SCOPED_TRACE("starting the applet");
         applets_.push_back(e2e::Start(L"\"" + RavletPath() + L"\""));
         applet_ = &applets_.back();
         EXPECT_TRUE(applet_->started());
@@ -119,6 +120,7 @@ protected:
 
     // Starts the applet and waits until it has opened the card and polled it once.
     HWND StartAppletOnTheCard() {
+        SCOPED_TRACE("the applet on the card");
         HWND window = StartApplet();
         EXPECT_TRUE(card_->WaitState([](const CardState& s) { return s.openHandles == 1 && s.polls >= 2; },
                                      kStartLimitMs))
@@ -129,6 +131,7 @@ protected:
     // Starts the stand-in TV application (with the time of every line in its log); `how` is empty,
     // L" --hang", L" --crash" or L" --slow <ms>".
     HWND StartTv(const wchar_t* how = L"") {
+        SCOPED_TRACE("starting the TV application" + e2e::Narrow(how));
         tvs_.push_back(e2e::Start(L"\"" + TvAppPath() + L"\" --times --log \"" + tvLog_ + L"\"" + how));
         EXPECT_TRUE(tvs_.back().started());
         HWND window = nullptr;

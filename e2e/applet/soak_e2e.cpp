@@ -78,6 +78,7 @@ TEST_F(CardTest, SoakKeysRemovalsStaleHandlesAndTheMenuLeakNothing) {
     std::vector<unsigned int> expected;
 
     auto removeAndReturn = [&] {
+        SCOPED_TRACE(testing::Message() << "removal and return of the card after " << presses << " presses");
         const CardState before = card_->State();
         ASSERT_TRUE(card_->SetPresent(false));
         ASSERT_TRUE(card_->WaitState([&](const CardState& s) { return s.closes > before.closes && !s.openHandles; },
@@ -89,6 +90,7 @@ TEST_F(CardTest, SoakKeysRemovalsStaleHandlesAndTheMenuLeakNothing) {
         ++removals;
     };
     auto stale = [&] {
+        SCOPED_TRACE(testing::Message() << "stale handle after " << presses << " presses");
         const CardState before = card_->State();
         ASSERT_TRUE(card_->MakeStale());
         ASSERT_TRUE(card_->WaitState([&](const CardState& s) { return s.opens > before.opens && s.openHandles; },
@@ -97,6 +99,7 @@ TEST_F(CardTest, SoakKeysRemovalsStaleHandlesAndTheMenuLeakNothing) {
         ++stales;
     };
     auto menu = [&] {
+        SCOPED_TRACE(testing::Message() << "tray menu after " << presses << " presses");
         PostMessageW(window, e2e::kTrayCallbackMessage, e2e::kTrayIconId, WM_RBUTTONDOWN);
         ASSERT_TRUE(e2e::WaitFor([&] { return MenuOf(applet_->id()) != nullptr; }, kUiLimitMs));
         PressKey(VK_ESCAPE);
