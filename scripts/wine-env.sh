@@ -68,6 +68,11 @@ cp -f /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/
 # middle of a test: its autostart value goes before the Run key is read.
 wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v 'TV Card Remote Control Device Monitor' /f \
   </dev/null >/dev/null 2>&1 || true
+# Xvfb has no window manager, yet Wine hands captioned windows to one and, on hiding such a window
+# (a dialog's end, a closed program), waits about two seconds for the manager's answer that never
+# comes. Unmanaged, Wine places, activates and hides every window itself, at once; with Decorated=N
+# it already draws their frames. Set on every start, for prefixes made before this line too.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
 # Start the prefix's background programs (services, explorer with the notification area) now,
 # detached from our streams: started by a test, they would hold its output pipe open.
 wine wineboot </dev/null >/dev/null 2>&1 || true

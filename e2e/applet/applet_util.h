@@ -1,11 +1,13 @@
-// Helpers of the applet's end-to-end tests: names, windows on a thread of their own, keys, and
-// reading a window's pixels off the screen.
+// Helpers of the applet's end-to-end tests: names, the applet's windows, a window on a thread of
+// its own, keys and clicks, and the tray menu's rows on the screen.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
-#include <cstdint>
+#include <cstdlib>
+#include <map>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,6 +28,9 @@ inline const wchar_t kUnloadDialogTitle[] = L"Unload Remote Control Receiver";
 inline const wchar_t kTvClass[] = L"TvCardStandInTv";
 inline const wchar_t kTvPathKey[] = L"Software\\Orvane\\StandInTv";
 
+// The commands of the applet's tray menu.
+constexpr WORD kEnable = 1080, kDisable = 1001, kConfigure = 1002, kUnload = 57665;
+
 // "Z:/unix/path" as CMake passes it, in the form the system reports paths: backslashes.
 inline std::wstring WinePath(const char* path) {
     std::wstring result;
@@ -44,62 +49,30 @@ inline void PressKey(WORD vk) {
 
 // --- windows -------------------------------------------------------------------------------
 
-// Top-level windows whose title is exactly `title`, with the process of each.
-struct TitledWindow {
-    HWND window;
-    DWORD process;
-};
-struct TitleSearch {
-    std::wstring title;
-    std::vector<TitledWindow> found;
-};
-inline BOOL CALLBACK CollectTitled(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<TitleSearch*>(param);
-    wchar_t text[256] = {};
-    GetWindowTextW(window, text, 256);
-    if (search->title == text) {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        search->found.push_back({window, process});
-    }
-    return TRUE;
-}
-inline std::vector<TitledWindow> WindowsTitled(const std::wstring& title) {
-    TitleSearch search{title, {}};
-    EnumWindows(CollectTitled, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
+// The applets' main windows, of every process.
+inline std::vector<HWND> AppletWindows() { return e2e::WindowSearch().Title(kTitle).All(); }
 
 // The applet's window of one process, or null.
-inline HWND AppletWindowOf(DWORD process) {
-    for (const TitledWindow& w : WindowsTitled(kTitle))
-        if (w.process == process) return w.window;
-    return nullptr;
-}
-
-inline std::wstring ClassOf(HWND window) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
+inline HWND AppletWindowOf(DWORD process) { return e2e::WindowSearch().Process(process).Title(kTitle).First(); }
 
 // A visible top-level window of a class (and title, when given) that belongs to the process.
 inline HWND VisibleWindowOf(DWORD process, const wchar_t* className, const wchar_t* title = nullptr) {
-    for (HWND w : e2e::TopLevelWindows(process))
-        if (lstrcmpiW(ClassOf(w).c_str(), className) == 0 && IsWindowVisible(w) &&
-            (!title || e2e::WindowText(w) == title))
-            return w;
-    return nullptr;
+    e2e::WindowSearch search;
+    search.Process(process).Class(className).Visible();
+    if (title) search.Title(title);
+    return search.First();
 }
 
+// The open menu of a process (the popup menu's window class).
 inline HWND MenuOf(DWORD process) { return VisibleWindowOf(process, L"#32768"); }
+
+// The stand-in TV application's window, or null.
+inline HWND TvWindow() { return e2e::WindowSearch().Class(kTvClass).First(); }
 
 // Ends every running copy of the stand-in TV application.
 inline void KillTvApps(DWORD limitMs) {
-    while (HWND w = FindWindowW(kTvClass, nullptr)) {
-        DWORD id = 0;
-        GetWindowThreadProcessId(w, &id);
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+    while (HWND w = TvWindow()) {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, e2e::ProcessOf(w));
         if (!process) break;
         TerminateProcess(process, 1);
         WaitForSingleObject(process, limitMs);
@@ -108,9 +81,59 @@ inline void KillTvApps(DWORD limitMs) {
     }
 }
 
+// Whether HKEY_CURRENT_USER holds what a registry script of RC.dat's kind writes (keys of that
+// hive, text and dword values): every key, every value with its type and data, and no other value
+// in a key that the script gives values.
+inline bool RegistryHolds(const std::string& script) {
+    const std::string hive = "HKEY_CURRENT_USER\\";
+    std::map<std::wstring, DWORD> values;  // per key
+    std::wstring key;
+    std::istringstream in(script);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
+            if (line.compare(1, hive.size(), hive) != 0) return false;
+            key = e2e::Widen(line.substr(1 + hive.size(), line.size() - 2 - hive.size()));
+            values[key];
+            continue;
+        }
+        const std::size_t equals = line.find("\"=");
+        if (line.empty() || line[0] != '"' || equals == std::string::npos || key.empty()) continue;
+        const std::wstring name = e2e::Widen(line.substr(1, equals - 1));
+        const std::string data = line.substr(equals + 2);
+        ++values[key];
+        if (data.rfind("dword:", 0) == 0) {
+            DWORD stored = 0;
+            if (!e2e::GetDword(HKEY_CURRENT_USER, key, name, &stored) ||
+                stored != std::strtoul(data.c_str() + 6, nullptr, 16))
+                return false;
+        } else if (data.size() >= 2 && data.front() == '"' && data.back() == '"') {
+            std::string text;
+            for (std::size_t i = 1; i + 1 < data.size(); ++i) text += data[i] == '\\' ? data[++i] : data[i];
+            std::wstring stored;
+            if (!e2e::GetString(HKEY_CURRENT_USER, key, name, &stored) || stored != e2e::Widen(text)) return false;
+        } else {
+            return false;  // a kind of value this check does not read
+        }
+    }
+    for (const auto& [path, count] : values) {
+        HKEY k = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+        DWORD stored = 0;
+        const LONG rc = RegQueryInfoKeyW(k, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &stored, nullptr,
+                                         nullptr, nullptr, nullptr);
+        RegCloseKey(k);
+        if (rc != ERROR_SUCCESS || (count && stored != count)) return false;
+    }
+    return !values.empty();
+}
+
 // The key profiles as the setup installs them: the media's RC.dat through the platform's registry
-// editor, silently.
+// editor, silently. Each test program imports them once per run of its tests, and ctest runs each
+// test alone: the registry editor is started only when the profiles differ from the script.
 inline bool ImportProfiles(const char* rcDat) {
+    if (RegistryHolds(e2e::ReadFile(WinePath(rcDat)))) return true;
     e2e::DeleteTree(HKEY_CURRENT_USER, kAppletKeyPath);
     e2e::Process regedit = e2e::Start(L"regedit.exe /s \"" + WinePath(rcDat) + L"\"");
     return regedit.started() && regedit.WaitExit(30000);
@@ -120,7 +143,7 @@ inline bool ImportProfiles(const char* rcDat) {
 // them in a standalone window of its own, one child window per icon.
 inline std::vector<HWND> TrayIcons() {
     std::vector<HWND> icons;
-    HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+    HWND tray = e2e::WindowSearch().Class(L"__winex11_standalone_tray").First();
     if (!tray || !IsWindowVisible(tray)) return icons;
     for (HWND c = GetWindow(tray, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
         if (IsWindowVisible(c)) icons.push_back(c);
@@ -189,42 +212,12 @@ private:
 
 // --- pixels --------------------------------------------------------------------------------
 
-// The screen's pixels inside a rectangle (screen coordinates), 0x00RRGGBB, row by row.
-struct Pixels {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> rgb;
-    std::uint32_t at(int x, int y) const { return rgb[static_cast<std::size_t>(y) * width + x]; }
-};
-
-inline Pixels GrabScreen(const RECT& box) {
-    Pixels pixels;
-    pixels.width = box.right - box.left;
-    pixels.height = box.bottom - box.top;
-    pixels.rgb = e2e::ScreenPixels(box);
-    return pixels;
-}
-
-// Pixels drawn in ordinary (black) menu or dialog text: every channel dark. Greyed text is drawn
-// in mid grey (with a white emboss), so a greyed item has none of them.
-inline int DarkPixels(const Pixels& pixels, int top, int bottom) {
-    int count = 0;
-    for (int y = top; y < bottom && y < pixels.height; ++y)
-        for (int x = 0; x < pixels.width; ++x) {
-            const std::uint32_t c = pixels.at(x, y);
-            if (((c >> 16) & 0xFF) < 0x50 && ((c >> 8) & 0xFF) < 0x50 && (c & 0xFF) < 0x50) ++count;
-        }
-    return count;
-}
-
 // Dark (ordinary text) pixels in each of the tray menu's four equal rows.
 inline std::vector<int> DarkPixelsPerItem(HWND menu) {
-    RECT client{};
-    GetClientRect(menu, &client);
-    MapWindowPoints(menu, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    const Pixels pixels = GrabScreen(client);
+    const e2e::Pixels pixels = e2e::GrabScreen(e2e::ClientOnScreen(menu));
     std::vector<int> rows;
-    for (int i = 0; i < 4; ++i) rows.push_back(DarkPixels(pixels, pixels.height * i / 4, pixels.height * (i + 1) / 4));
+    for (int i = 0; i < 4; ++i)
+        rows.push_back(e2e::DarkPixels(pixels, pixels.height * i / 4, pixels.height * (i + 1) / 4));
     return rows;
 }
 

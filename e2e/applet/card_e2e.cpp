@@ -5,85 +5,15 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <deque>
-#include <memory>
-#include <random>
-#include <sstream>
 
-#include "applet_util.h"
+#include "card_fixture.h"
 
-#include <psapi.h>
-
-#include "card.h"
-#include "harness.h"
-
-using namespace applet_e2e;
+using namespace card_e2e;
 
 namespace {
 
-constexpr DWORD kStartLimitMs = 30000;
-constexpr DWORD kExitLimitMs = 20000;
-constexpr DWORD kUiLimitMs = 20000;
-// The first presence check runs 2000 ms after the window is created, and every 2000 ms after.
-constexpr DWORD kPresenceMs = 2000;
-// What the applet does within one presence period shows within this much on a loaded machine.
-constexpr DWORD kCheckLimitMs = kPresenceMs + 3000;
-// Observing that something does not happen: two presence periods and a margin.
-constexpr DWORD kTwoChecksMs = 2 * kPresenceMs + 500;
-// Long enough after a taken key for the 350 ms suppression to have ended.
-constexpr unsigned int kPollsPastSuppression = 5;
-
-constexpr wchar_t kTunerKey[] =
-    L"SYSTEM\\CurrentControlSet\\Control\\WDM Video Capture Driver\\WDM TV Tuner\\Tunvex";
-constexpr WORD kEnable = 1080, kDisable = 1001;
-
 constexpr unsigned int kIoctlWrite = 0x232D04, kIoctlRead = 0x232D08;
 constexpr unsigned int kMode = 0x1B0, kStatus = 0x1B4;
-
-// Key codes of the remote and the virtual-key codes that RC.dat's "RC32Keys" gives them.
-constexpr unsigned int kPowerKey = 18;
-struct KeyAndCode {
-    unsigned int key;
-    unsigned int vk;
-};
-constexpr KeyAndCode kDigit0{0, 0x30}, kDigit5{5, 0x35}, kDigit9{9, 0x39}, kMute{11, 0xAD},
-    kChannelUp{13, 0x21}, kChannelDown{14, 0x22}, kVolumeUp{15, 0x26};
-
-const std::wstring& RavletPath() {
-    static const std::wstring path = WinePath(RAVLET_EXE);
-    return path;
-}
-const std::wstring& TvAppPath() {
-    static const std::wstring path = WinePath(TVAPP_EXE);
-    return path;
-}
-
-// One line of the stand-in TV application's log.
-struct TvEvent {
-    std::string what;  // START, WM_KEYDOWN, WM_CLOSE, ...
-    unsigned int wParam = 0;
-    unsigned int lParam = 0;
-    long long time = 0;  // 100 ns units, the card's clock
-};
-
-std::vector<TvEvent> ReadTvLog(const std::wstring& path) {
-    std::vector<TvEvent> events;
-    std::istringstream in(e2e::ReadFile(path));
-    std::string line;
-    while (std::getline(in, line)) {
-        TvEvent e;
-        char what[32] = {};
-        unsigned long long t = 0;
-        if (std::sscanf(line.c_str(), "%31s wParam=0x%x lParam=0x%x t=%llu", what, &e.wParam, &e.lParam, &t) >= 1) {
-            e.what = what;
-            const auto at = line.find(" t=");
-            if (at != std::string::npos) std::sscanf(line.c_str() + at, " t=%llu", &t);
-            e.time = static_cast<long long>(t);
-            events.push_back(e);
-        }
-    }
-    return events;
-}
 
 // A request as the applet must send it: code, register, value (written, or returned by a read).
 struct Expected {
@@ -104,6 +34,7 @@ std::string Describe(const CardRequest& r) {
 }
 // The five requests starting at `at` are the cycle, whole.
 void ExpectCycle(const std::vector<CardRequest>& trace, std::size_t at, const std::vector<Expected>& cycle) {
+    SCOPED_TRACE(testing::Message() << "the cycle at request " << at);
     ASSERT_LE(at + cycle.size(), trace.size());
     for (std::size_t i = 0; i < cycle.size(); ++i) {
         const CardRequest& r = trace[at + i];
@@ -118,126 +49,6 @@ std::size_t KeyRead(const std::vector<CardRequest>& trace) {
         if (trace[i].code == kIoctlRead && trace[i].status == 0 && !(trace[i].value & 0x4000)) return i;
     return trace.size();
 }
-
-class CardTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        card_ = std::make_unique<e2e::Card>(e2e::FromUnix(CARD_DOUBLE_SYS));
-        ASSERT_TRUE(ImportProfiles(RC_DAT));
-    }
-    static void TearDownTestSuite() { card_.reset(); }
-
-    void SetUp() override {
-        ASSERT_TRUE(card_->ok()) << std::string(card_->error().begin(), card_->error().end());
-        CloseEverything();
-        ASSERT_TRUE(card_->Reset());
-        // The card's driver keeps its tuner key: a SAA7134 on the new board, receiver fitted.
-        SetTuner(0x7134, 0, 0x4000);
-        e2e::DeleteValue(HKEY_CURRENT_USER, kAppletKeyPath, L"Do Not Use");
-        e2e::DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, kAutostartValue);
-        ASSERT_TRUE(e2e::SetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", L"RC32Keys"));
-        ASSERT_TRUE(e2e::SetString(HKEY_CURRENT_USER, kTvPathKey, L"InstallDir",
-                                   TvAppPath().substr(0, TvAppPath().rfind(L'\\'))));
-        tvLog_ = e2e::TempDir(L"card e2e tv") + L"\\tv.log";
-        // A TV application that the applet starts itself logs to the same file.
-        SetEnvironmentVariableW(L"TVAPP_LOG", tvLog_.c_str());
-        seq_ = card_->State().nextSeq;
-    }
-    void TearDown() override {
-        CloseEverything();
-        EXPECT_TRUE(WindowsTitled(kTitle).empty()) << "an applet outlived its test";
-        SetEnvironmentVariableW(L"TVAPP_LOG", nullptr);
-        // The double stays loaded for the session: the other tests of the session see no card.
-        card_->Reset();
-        card_->SetPresent(false);
-    }
-
-
-    static void SetTuner(DWORD deviceId, DWORD isOldBoard, DWORD wiring) {
-        e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"DeviceID", deviceId);
-        e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"IsOldBoard", isOldBoard);
-        e2e::SetDword(HKEY_LOCAL_MACHINE, kTunerKey, L"GPIO", wiring);
-    }
-
-    void CloseEverything() {
-        for (e2e::Process& p : applets_) {
-            if (HWND w = AppletWindowOf(p.id())) PostMessageW(w, WM_CLOSE, 0, 0);
-            if (!p.WaitExit(kExitLimitMs)) p.Kill();
-        }
-        applets_.clear();
-        CloseTvs();
-        for (const TitledWindow& w : WindowsTitled(kTitle)) PostMessageW(w.window, WM_CLOSE, 0, 0);
-        e2e::WaitFor([] { return WindowsTitled(kTitle).empty(); }, kExitLimitMs);
-        KillTvApps(kExitLimitMs);
-    }
-
-    void CloseTvs() {
-        for (e2e::Process& p : tvs_) p.Kill();
-        tvs_.clear();
-    }
-
-    // Starts Ravlet.exe and waits for its window; *windowTime gets the card's clock then.
-    HWND StartApplet(long long* windowTime = nullptr) {
-        applets_.push_back(e2e::Start(L"\"" + RavletPath() + L"\""));
-        applet_ = &applets_.back();
-        EXPECT_TRUE(applet_->started());
-        HWND window = nullptr;
-        EXPECT_TRUE(e2e::WaitFor([&] { return (window = AppletWindowOf(applet_->id())) != nullptr; }, kStartLimitMs))
-            << "applet windows of other processes: " << WindowsTitled(kTitle).size();
-        if (windowTime) *windowTime = e2e::CardClock();
-        return window;
-    }
-
-    // Starts the applet and waits until it has opened the card and polled it once.
-    HWND StartAppletOnTheCard() {
-        HWND window = StartApplet();
-        EXPECT_TRUE(card_->WaitState([](const CardState& s) { return s.openHandles == 1 && s.polls >= 2; },
-                                     kStartLimitMs))
-            << "the applet did not open and poll the card";
-        return window;
-    }
-
-    // Starts the stand-in TV application (with the time of every line in its log); `how` is empty,
-    // L" --hang" or L" --crash".
-    HWND StartTv(const wchar_t* how = L"") {
-        tvs_.push_back(e2e::Start(L"\"" + TvAppPath() + L"\" --times --log \"" + tvLog_ + L"\"" + how));
-        EXPECT_TRUE(tvs_.back().started());
-        HWND window = nullptr;
-        EXPECT_TRUE(e2e::WaitFor([&] { return (window = FindWindowW(kTvClass, nullptr)) != nullptr; }, kStartLimitMs));
-        return window;
-    }
-
-    std::vector<TvEvent> TvEvents(const char* what) const {
-        std::vector<TvEvent> events;
-        for (const TvEvent& e : ReadTvLog(tvLog_))
-            if (e.what == what) events.push_back(e);
-        return events;
-    }
-    std::vector<unsigned int> TvKeys() const {
-        std::vector<unsigned int> keys;
-        for (const TvEvent& e : TvEvents("WM_KEYDOWN")) keys.push_back(e.wParam);
-        return keys;
-    }
-    bool WaitTvKeys(std::size_t count, DWORD limitMs = kCheckLimitMs) const {
-        return e2e::WaitFor([&] { return TvKeys().size() >= count; }, limitMs);
-    }
-
-    // Presses a key and waits until the applet has taken it and the suppression is over.
-    static bool PressAndSettle(unsigned int key, DWORD limitMs = kCheckLimitMs) {
-        return card_->Press(key) && card_->WaitTaken(limitMs) &&
-               card_->WaitPolls(kPollsPastSuppression, kCheckLimitMs);
-    }
-
-    std::vector<CardRequest> Trace() const { return card_->Trace(seq_); }
-
-    static std::unique_ptr<e2e::Card> card_;
-    std::deque<e2e::Process> applets_, tvs_;
-    e2e::Process* applet_ = nullptr;
-    std::wstring tvLog_;
-    unsigned int seq_ = 0;
-};
-
-std::unique_ptr<e2e::Card> CardTest::card_;
 
 // --- discovery -----------------------------------------------------------------------------
 
@@ -326,7 +137,7 @@ TEST_F(CardTest, KeysReachTheTvAsKeyDownWithTheProfilesCodes) {
     }
     EXPECT_EQ(TvKeys(), expected);
     // Straight to the window, nothing through the input queue: no WM_KEYUP, no WM_CHAR.
-    for (const TvEvent& e : ReadTvLog(tvLog_)) {
+    for (const e2e::TvEvent& e : e2e::ReadTvLog(tvLog_)) {
         EXPECT_TRUE(e.what == "START" || e.what == "WM_KEYDOWN") << e.what;
         EXPECT_EQ(e.lParam, 0u);
     }
@@ -373,7 +184,7 @@ TEST_F(CardTest, KeysDuringTheSuppressionAreDroppedAndAHeldKeyRepeats) {
     ASSERT_TRUE(card_->Hold(kVolumeUp.key));
     ASSERT_TRUE(WaitTvKeys(2 + 4));
     ASSERT_TRUE(card_->Release());
-    const std::vector<TvEvent> keys = TvEvents("WM_KEYDOWN");
+    const std::vector<e2e::TvEvent> keys = TvEvents("WM_KEYDOWN");
     for (std::size_t i = 3; i < keys.size(); ++i) {
         EXPECT_EQ(keys[i].wParam, kVolumeUp.vk);
         const long long gapMs = (keys[i].time - keys[i - 1].time) / 10000;
@@ -386,13 +197,13 @@ TEST_F(CardTest, PowerKeyClosesTheTvAndStartsItAgain) {
     ASSERT_NE(nullptr, StartTv());
     ASSERT_NE(nullptr, StartAppletOnTheCard());
     ASSERT_TRUE(PressAndSettle(kPowerKey));
-    ASSERT_TRUE(e2e::WaitFor([] { return FindWindowW(kTvClass, nullptr) == nullptr; }, kCheckLimitMs));
+    ASSERT_TRUE(e2e::WaitFor([] { return TvWindow() == nullptr; }, kCheckLimitMs));
     EXPECT_EQ(TvEvents("WM_CLOSE").size(), 1u);
 
     // No TV application now: the power key starts it from the profile's application path and waits
     // up to 5 s for it to end (it keeps running).
     ASSERT_TRUE(PressAndSettle(kPowerKey, 5000 + kCheckLimitMs));
-    EXPECT_TRUE(e2e::WaitFor([] { return FindWindowW(kTvClass, nullptr) != nullptr; }, kCheckLimitMs));
+    EXPECT_TRUE(e2e::WaitFor([] { return TvWindow() != nullptr; }, kCheckLimitMs));
     EXPECT_EQ(TvEvents("START").size(), 2u);
     EXPECT_TRUE(TvKeys().empty()) << "the power key is never a keystroke";
 }
@@ -595,154 +406,6 @@ TEST_F(CardTest, RegistryValuesOfTheWrongTypeOrSizeCountAsTheirBytesOrAsMissing)
     EXPECT_TRUE(TvEvents("WM_CLOSE").empty());
     EXPECT_EQ(TvEvents("START").size(), 2u) << "only the copies this test started";
     EXPECT_TRUE(ImportProfiles(RC_DAT));  // the profiles as the other tests know them
-}
-
-// --- soak ----------------------------------------------------------------------------------
-
-// What the applet holds, seen from outside: kernel handles (from the system's handle list, since
-// Wine answers 0 to GetProcessHandleCount and GetGuiResources for another process), its windows
-// with their children, and its working set.
-struct Holdings {
-    unsigned long handles = 0, windows = 0;
-    unsigned long long workingSet = 0;
-    std::wstring classes;  // of the top-level windows, for the message when the count differs
-};
-
-BOOL CALLBACK CountChild(HWND, LPARAM count) {
-    ++*reinterpret_cast<unsigned long*>(count);
-    return TRUE;
-}
-
-Holdings HoldingsOf(DWORD process) {
-    Holdings h;
-    for (HWND w : e2e::TopLevelWindows(process)) {
-        ++h.windows;
-        EnumChildWindows(w, CountChild, reinterpret_cast<LPARAM>(&h.windows));
-        h.classes += (h.classes.empty() ? L"" : L", ") + ClassOf(w);
-    }
-    struct Entry {
-        ULONG ownerPid;
-        BYTE type, flags;
-        USHORT value;
-        PVOID object;
-        ULONG access;
-    };
-    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-    const auto query = reinterpret_cast<Query>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-    std::vector<char> buffer(1 << 20);
-    ULONG needed = 0;
-    constexpr ULONG kSystemHandleInformation = 16;
-    while (query && query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) ==
-                        static_cast<LONG>(0xC0000004))  // STATUS_INFO_LENGTH_MISMATCH
-        buffer.resize(buffer.size() * 2);
-    const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
-    const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG_PTR));
-    for (ULONG i = 0; i < count && (i + 1) * sizeof(Entry) < buffer.size(); ++i)
-        if (entries[i].ownerPid == process) ++h.handles;
-    HANDLE p = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process);
-    PROCESS_MEMORY_COUNTERS counters{};
-    if (p && GetProcessMemoryInfo(p, &counters, sizeof counters)) h.workingSet = counters.WorkingSetSize;
-    if (p) CloseHandle(p);
-    return h;
-}
-
-// Keys at random moments (now and then two in a row, the second lost to the suppression by
-// design), a removal and return of the card every minute, a stale handle and the tray menu now
-// and then, for SOAK_SECONDS (60 by default; scripts/soak.sh runs it for 30 minutes). Every key
-// must be accounted for, and what the applet holds must not grow.
-TEST_F(CardTest, SoakKeysRemovalsStaleHandlesAndTheMenuLeakNothing) {
-    wchar_t text[16] = {};
-    const DWORD seconds = GetEnvironmentVariableW(L"SOAK_SECONDS", text, 16) ? std::wcstoul(text, nullptr, 10) : 60;
-    ASSERT_NE(nullptr, StartTv());
-    HWND window = StartAppletOnTheCard();
-    ASSERT_NE(nullptr, window);
-    std::mt19937 random(20261208);
-    unsigned long presses = 0, dropped = 0, removals = 0, stales = 0, menus = 0;
-    std::vector<unsigned int> expected;
-
-    auto removeAndReturn = [&] {
-        const CardState before = card_->State();
-        ASSERT_TRUE(card_->SetPresent(false));
-        ASSERT_TRUE(card_->WaitState([&](const CardState& s) { return s.closes > before.closes && !s.openHandles; },
-                                     kCheckLimitMs));
-        ASSERT_TRUE(card_->SetPresent(true));
-        ASSERT_TRUE(card_->WaitState([&](const CardState& s) { return s.opens > before.opens && s.openHandles; },
-                                     kCheckLimitMs));
-        ASSERT_TRUE(card_->WaitPolls(2, kCheckLimitMs));
-        ++removals;
-    };
-    auto stale = [&] {
-        const CardState before = card_->State();
-        ASSERT_TRUE(card_->MakeStale());
-        ASSERT_TRUE(card_->WaitState([&](const CardState& s) { return s.opens > before.opens && s.openHandles; },
-                                     kCheckLimitMs));
-        ASSERT_TRUE(card_->WaitPolls(2, kCheckLimitMs));
-        ++stales;
-    };
-    auto menu = [&] {
-        PostMessageW(window, e2e::kTrayCallbackMessage, e2e::kTrayIconId, WM_RBUTTONDOWN);
-        ASSERT_TRUE(e2e::WaitFor([&] { return MenuOf(applet_->id()) != nullptr; }, kUiLimitMs));
-        PressKey(VK_ESCAPE);
-        // Wine hides the menu's window first and destroys it a moment later: wait until it is gone.
-        ASSERT_TRUE(e2e::WaitFor(
-            [&] {
-                for (HWND w : e2e::TopLevelWindows(applet_->id()))
-                    if (ClassOf(w) == L"#32768") return false;
-                return true;
-            },
-            kUiLimitMs));
-        ++menus;
-    };
-    // One round of everything first, so that what is made once is there before the first count.
-    ASSERT_NO_FATAL_FAILURE(removeAndReturn());
-    ASSERT_NO_FATAL_FAILURE(stale());
-    ASSERT_NO_FATAL_FAILURE(menu());
-    const Holdings start = HoldingsOf(applet_->id());
-
-    const DWORD began = GetTickCount();
-    DWORD lastRemoval = began;
-    auto pressed = [&](unsigned int key) {
-        if (card_->Press(key) && card_->WaitTaken(kCheckLimitMs)) return true;
-        const CardState s = card_->State();
-        ADD_FAILURE() << "press " << presses + 1 << " not taken: " << s.queuedKeys << " waiting, " << s.keysTaken
-                      << " taken, " << s.polls << " polls, " << s.openHandles << " open handles, applet "
-                      << (applet_->Running() ? "running" : "gone");
-        return false;
-    };
-    while (GetTickCount() - began < seconds * 1000) {
-        Sleep(random() % 100);  // a random moment of the poll period
-        const unsigned int key = random() % 10;
-        ASSERT_TRUE(pressed(key));
-        ++presses;
-        expected.push_back(0x30 + key);
-        if (random() % 4 == 0) {
-            ASSERT_TRUE(pressed((key + 1) % 10));
-            ++presses;
-            ++dropped;
-        }
-        ASSERT_TRUE(card_->WaitPolls(kPollsPastSuppression, kCheckLimitMs));
-        if (GetTickCount() - lastRemoval >= 60000) {
-            ASSERT_NO_FATAL_FAILURE(removeAndReturn());
-            lastRemoval = GetTickCount();
-        } else if (random() % 40 == 0) {
-            ASSERT_NO_FATAL_FAILURE(stale());
-        } else if (random() % 30 == 0) {
-            ASSERT_NO_FATAL_FAILURE(menu());
-        }
-    }
-    ASSERT_TRUE(WaitTvKeys(expected.size()));
-    const Holdings end = HoldingsOf(applet_->id());
-    std::printf("[ soak     ] %lu s: %lu presses, %zu delivered, %lu dropped by the suppression, %lu removals, "
-                "%lu stale handles, %lu menus; handles %lu -> %lu, windows %lu -> %lu, working set %llu -> %llu kB\n",
-                static_cast<unsigned long>(seconds), presses, TvKeys().size(), dropped, removals, stales, menus,
-                start.handles, end.handles, start.windows, end.windows, start.workingSet / 1024, end.workingSet / 1024);
-    EXPECT_EQ(TvKeys(), expected) << "a key lost or one too many";
-    EXPECT_EQ(card_->State().refusals, 0u);
-    EXPECT_LE(end.handles, start.handles + 2);
-    EXPECT_EQ(end.windows, start.windows) << "top-level windows: " << start.classes << " -> "
-                                          << end.classes;
-    EXPECT_LE(end.workingSet, start.workingSet + 2 * 1024 * 1024);
 }
 
 // --- tray ----------------------------------------------------------------------------------

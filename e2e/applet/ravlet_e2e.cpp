@@ -18,9 +18,12 @@ constexpr DWORD kUiLimitMs = 20000;
 // The presence check runs every 2000 ms; three periods show what it does, or does not do.
 constexpr DWORD kThreePresencePeriodsMs = 6500;
 
-constexpr WORD kEnable = 1080, kDisable = 1001, kConfigure = 1002, kUnload = 57665;
 constexpr int kRadio51 = 1003, kRadio32 = 1004, kRadio30 = 1005, kRadio28 = 1006;
 constexpr int kUnloadOnce = 1007, kUninstall = 1008;
+// The main window's client view: the pane id of the frame it is modelled on.
+constexpr int kViewId = 59648;
+// An icon of this test's own on the applet's window, to see that the notification area works.
+constexpr UINT kProbeIconId = 4242;
 
 const std::wstring& RavletPath() {
     static const std::wstring path = WinePath(RAVLET_EXE);
@@ -28,18 +31,11 @@ const std::wstring& RavletPath() {
 }
 
 std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 LRESULT Check(HWND dialog, int id) { return SendMessageW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0); }
 void Click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
-// Screen rectangle of a control, and whether any pair of visible controls overlaps.
-RECT ScreenRect(HWND window) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    return r;
-}
-
+// Whether any pair of visible controls overlaps, or one leaves the client area.
 std::vector<HWND> VisibleChildren(HWND dialog) {
     std::vector<HWND> children;
     for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
@@ -48,22 +44,21 @@ std::vector<HWND> VisibleChildren(HWND dialog) {
 }
 
 void ExpectNoOverlap(HWND dialog) {
+    SCOPED_TRACE("the controls' rectangles");
     const std::vector<HWND> children = VisibleChildren(dialog);
-    RECT client{};
-    GetClientRect(dialog, &client);
-    MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    const RECT client = e2e::ClientOnScreen(dialog);
     for (std::size_t i = 0; i < children.size(); ++i) {
-        const RECT a = ScreenRect(children[i]);
+        const RECT a = e2e::ScreenRect(children[i]);
         // The separator line is one unit wider than the dialog and is cut at its right edge, as
         // it should be; everything else lies inside the client area.
         const bool line = (GetWindowLongW(children[i], GWL_STYLE) & SS_TYPEMASK) == SS_ETCHEDHORZ;
         EXPECT_TRUE(a.left >= client.left && a.top >= client.top && (line || a.right <= client.right) &&
                     a.bottom <= client.bottom)
-            << "control " << GetDlgCtrlID(children[i]) << " \"" << Narrow(e2e::WindowText(children[i]))
+            << "control " << GetDlgCtrlID(children[i]) << " \"" << e2e::Narrow(e2e::WindowText(children[i]))
             << "\" at " << a.left << "," << a.top << "-" << a.right << "," << a.bottom << " leaves the client area "
             << client.left << "," << client.top << "-" << client.right << "," << client.bottom;
         for (std::size_t j = i + 1; j < children.size(); ++j) {
-            const RECT b = ScreenRect(children[j]);
+            const RECT b = e2e::ScreenRect(children[j]);
             RECT common{};
             EXPECT_FALSE(IntersectRect(&common, &a, &b))
                 << "controls " << GetDlgCtrlID(children[i]) << " and " << GetDlgCtrlID(children[j]) << " overlap";
@@ -75,6 +70,7 @@ void ExpectNoOverlap(HWND dialog) {
 // process, so the same font is made here: "MS Shell Dlg", 8 points at the applet's DPI (this
 // process's when 0).
 void ExpectTextsFit(HWND dialog, int dpi = 0) {
+    SCOPED_TRACE("the controls' texts");
     HDC dc = GetDC(nullptr);
     if (dpi == 0) dpi = GetDeviceCaps(dc, LOGPIXELSY);
     HFONT font = CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
@@ -104,7 +100,7 @@ void ExpectTextsFit(HWND dialog, int dpi = 0) {
 
 // How many distinct colours a picture control shows: an empty picture shows one.
 int ColoursIn(const RECT& box) {
-    const Pixels pixels = GrabScreen(box);
+    const e2e::Pixels pixels = e2e::GrabScreen(box);
     std::vector<std::uint32_t> seen;
     for (std::uint32_t c : pixels.rgb) {
         if (std::find(seen.begin(), seen.end(), c) == seen.end()) seen.push_back(c);
@@ -112,7 +108,7 @@ int ColoursIn(const RECT& box) {
     }
     return static_cast<int>(seen.size());
 }
-int ColoursIn(HWND control) { return ColoursIn(ScreenRect(control)); }
+int ColoursIn(HWND control) { return ColoursIn(e2e::ScreenRect(control)); }
 
 // The screen DPI of the programs started from now on, back to the prefix's own (96) at the end.
 // Wine reads LogPixels of HKCU\Control Panel\Desktop when a process starts (and, without it, that
@@ -130,15 +126,9 @@ public:
 std::vector<RECT> Pictures(HWND dialog) {
     std::vector<RECT> pictures;
     for (HWND c : VisibleChildren(dialog))
-        if ((GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) pictures.push_back(ScreenRect(c));
+        if ((GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) pictures.push_back(e2e::ScreenRect(c));
     std::sort(pictures.begin(), pictures.end(), [](const RECT& a, const RECT& b) { return a.left < b.left; });
     return pictures;
-}
-
-// Whether a control shows text or lines yet: dark pixels on its face.
-bool Drawn(HWND control) {
-    const Pixels pixels = GrabScreen(ScreenRect(control));
-    return DarkPixels(pixels, 0, pixels.height) > 10;
 }
 
 class RavletTest : public ::testing::Test {
@@ -158,15 +148,12 @@ protected:
         CloseEveryApplet();
     }
 
-    static void CloseEveryApplet() {
-        for (const TitledWindow& w : WindowsTitled(kTitle)) PostMessageW(w.window, WM_CLOSE, 0, 0);
-        e2e::WaitFor([] { return WindowsTitled(kTitle).empty(); }, kExitLimitMs);
-    }
+    static void CloseEveryApplet() { e2e::CloseAll(kTitle, kExitLimitMs); }
 
     // Starts Ravlet.exe (from `path`) and keeps the process for the clean-up.
     e2e::Process& Start(const std::wstring& path = RavletPath()) {
         started_.push_back(e2e::Start(Quoted(path)));
-        EXPECT_TRUE(started_.back().started());
+        EXPECT_TRUE(started_.back().started()) << e2e::Narrow(path);
         return started_.back();
     }
 
@@ -174,6 +161,7 @@ protected:
     // as soon as it exists, but it answers a sent message only once WM_CREATE has run (the client
     // view made, the autostart value written) and its thread waits in the message loop.
     static HWND WaitForAppletWindow(const e2e::Process& p) {
+        SCOPED_TRACE("the applet's window");
         HWND window = nullptr;
         DWORD_PTR ignored = 0;
         EXPECT_TRUE(e2e::WaitFor([&] { return (window = AppletWindowOf(p.id())) != nullptr; }, kStartLimitMs));
@@ -193,6 +181,7 @@ protected:
     }
 
     HWND WaitForDialog(DWORD process, const wchar_t* title) {
+        SCOPED_TRACE(e2e::Narrow(title));
         HWND dialog = nullptr;
         EXPECT_TRUE(e2e::WaitFor([&] { return (dialog = VisibleWindowOf(process, L"#32770", title)) != nullptr; },
                                  kUiLimitMs));
@@ -226,7 +215,7 @@ protected:
 
     // Waits until the dialog's OK button and another control show their text (before a screenshot).
     static bool WaitDrawn(HWND dialog, int id) {
-        return e2e::WaitFor([&] { return Drawn(GetDlgItem(dialog, IDOK)) && Drawn(GetDlgItem(dialog, id)); },
+        return e2e::WaitFor([&] { return e2e::Drawn(GetDlgItem(dialog, IDOK)) && e2e::Drawn(GetDlgItem(dialog, id)); },
                             kUiLimitMs);
     }
 
@@ -244,12 +233,14 @@ protected:
 
     // Exactly `chosen` of the four remote types shows as chosen.
     static void ExpectOnlyChosen(HWND dialog, int chosen) {
+        SCOPED_TRACE(testing::Message() << "only radio button " << chosen << " chosen");
         for (int id : {kRadio51, kRadio32, kRadio30, kRadio28})
             EXPECT_EQ(id == chosen ? BST_CHECKED : BST_UNCHECKED, Check(dialog, id)) << "radio button " << id;
     }
 
     // The stored remote type is `expected`. Call through ASSERT_NO_FATAL_FAILURE.
     static void ExpectProfile(const wchar_t* expected) {
+        SCOPED_TRACE("the stored remote type");
         std::wstring profile;
         ASSERT_TRUE(e2e::GetString(HKEY_CURRENT_USER, kAppletKeyPath, L"Profile", &profile));
         EXPECT_EQ(expected, profile);
@@ -257,6 +248,7 @@ protected:
 
     // The process ends within the limit, with code 0. Call through ASSERT_NO_FATAL_FAILURE.
     static void ExpectExitZero(const e2e::Process& p, DWORD limitMs) {
+        SCOPED_TRACE("the applet's exit");
         DWORD code = 1;
         ASSERT_TRUE(p.WaitExit(limitMs, &code));
         EXPECT_EQ(0u, code);
@@ -287,15 +279,15 @@ TEST_F(RavletTest, StartLeavesOneHiddenToolWindowThatLetsTheSessionEndAndWmClose
     HWND window = StartApplet(&p);
     ASSERT_NE(nullptr, window);
 
-    const std::vector<TitledWindow> titled = WindowsTitled(kTitle);
+    const std::vector<HWND> titled = AppletWindows();
     ASSERT_EQ(1u, titled.size());
-    EXPECT_EQ(p->id(), titled[0].process);
+    EXPECT_EQ(p->id(), e2e::ProcessOf(titled[0]));
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
     const LONG style = GetWindowLongW(window, GWL_STYLE);
     EXPECT_EQ(static_cast<LONG>(WS_CAPTION | WS_SYSMENU), style & (WS_CAPTION | WS_SYSMENU | WS_CHILD | WS_POPUP));
     // The client view: a child with the pane id and a sunken edge.
-    HWND view = GetDlgItem(window, 59648);
+    HWND view = GetDlgItem(window, kViewId);
     ASSERT_NE(nullptr, view);
     EXPECT_TRUE(GetWindowLongW(view, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
 
@@ -327,9 +319,9 @@ TEST_F(RavletTest, SecondStartExitsSilentlyAndTheFirstKeepsRunning) {
     ASSERT_NE(nullptr, window);
     ASSERT_NO_FATAL_FAILURE(ExpectExitZero(Start(), kStartLimitMs));
     EXPECT_TRUE(first->Running());
-    const std::vector<TitledWindow> titled = WindowsTitled(kTitle);
+    const std::vector<HWND> titled = AppletWindows();
     ASSERT_EQ(1u, titled.size());
-    EXPECT_EQ(window, titled[0].window);
+    EXPECT_EQ(window, titled[0]);
 }
 
 TEST_F(RavletTest, ForeignWindowWithTheTitleButNoMutexDoesNotStopAStart) {
@@ -337,7 +329,7 @@ TEST_F(RavletTest, ForeignWindowWithTheTitleButNoMutexDoesNotStopAStart) {
     ASSERT_NE(nullptr, foreign.window());
     HWND window = StartApplet();
     EXPECT_NE(nullptr, window);
-    EXPECT_EQ(2u, WindowsTitled(kTitle).size());
+    EXPECT_EQ(2u, AppletWindows().size());
     EXPECT_EQ(0, foreign.closes());
 }
 
@@ -408,7 +400,7 @@ TEST_F(RavletTest, WithoutACardNoTrayIconIsAdded) {
     NOTIFYICONDATAW probe{};
     probe.cbSize = sizeof probe;
     probe.hWnd = window;
-    probe.uID = 4242;
+    probe.uID = kProbeIconId;
     ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &probe)) << "no notification area to test against";
     EXPECT_TRUE(Shell_NotifyIconW(NIM_DELETE, &probe));
     EXPECT_FALSE(Shell_NotifyIconW(NIM_DELETE, &probe));
@@ -497,7 +489,7 @@ TEST_F(RavletTest, ConfigureShowsTheStoredTypeAndOkStoresTheChoice) {
     for (HWND c : VisibleChildren(dialog)) {
         if ((GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP) continue;
         ++pictures;
-        const RECT r = ScreenRect(c);
+        const RECT r = e2e::ScreenRect(c);
         EXPECT_EQ(240, r.bottom - r.top);
         EXPECT_GT(ColoursIn(c), 20) << "an empty picture";
     }
@@ -577,7 +569,7 @@ TEST_F(RavletTest, RemoteDialogKeepsItsLayoutAt96To192Dpi) {
         if (dpi == 96) unitY96 = unitY;
         EXPECT_GT(unitY, 0.85 * unitY96 * dpi / 96.0);
         for (int i = 0; i < 3; ++i) {
-            const RECT radio = ScreenRect(GetDlgItem(dialog, kRadios[i]));
+            const RECT radio = e2e::ScreenRect(GetDlgItem(dialog, kRadios[i]));
             const double radioCentre = (radio.left + radio.right) / 2.0;
             EXPECT_TRUE(radioCentre > pictures[i].left && radioCentre < pictures[i].right)
                 << "radio button " << kRadios[i] << " at " << radioCentre << " is not under its picture ("

@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 
 #include "card.h"
@@ -32,12 +31,7 @@ constexpr wchar_t kTunerKey[] = L"SYSTEM\\CurrentControlSet\\Control\\WDM Video 
 // Arrival times (the double's clock) of the WM_KEYDOWN lines of the TV application's log.
 std::vector<long long> KeyDowns(const std::wstring& log) {
     std::vector<long long> times;
-    std::istringstream in(e2e::ReadFile(log));
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto at = line.find(" t=");
-        if (line.rfind("WM_KEYDOWN", 0) == 0 && at != std::string::npos) times.push_back(std::stoll(line.substr(at + 3)));
-    }
+    for (const e2e::TvEvent& e : e2e::TvEventsOf(e2e::ReadTvLog(log), "WM_KEYDOWN")) times.push_back(e.time);
     return times;
 }
 
@@ -54,7 +48,7 @@ int Latency(const std::wstring& sys, const std::wstring& ravlet, const std::wstr
     e2e::Process tv = e2e::Start(L"\"" + tvapp + L"\" --times --log \"" + log + L"\"");
     e2e::Process applet = e2e::Start(L"\"" + ravlet + L"\"");
     if (!tv.started() || !applet.started() ||
-        !e2e::WaitFor([] { return FindWindowW(kTvClass, nullptr) != nullptr; }, kLimitMs) ||
+        !e2e::WaitFor([] { return e2e::WindowSearch().Class(kTvClass).First() != nullptr; }, kLimitMs) ||
         !card.WaitState([](const CardState& s) { return s.openHandles == 1 && s.polls >= 2; }, kLimitMs))
         return 1;
 
@@ -74,7 +68,7 @@ int Latency(const std::wstring& sys, const std::wstring& ravlet, const std::wstr
         if (arrived) out << (times[before] - pressed) / 10000.0 << "\n";
         else out << "lost\n";
     }
-    if (HWND w = FindWindowW(nullptr, kAppletTitle)) PostMessageW(w, WM_CLOSE, 0, 0);
+    if (HWND w = e2e::FindTitle(kAppletTitle)) PostMessageW(w, WM_CLOSE, 0, 0);
     applet.WaitExit(kLimitMs);
     tv.Kill();
     return 0;
@@ -118,9 +112,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (what == "close") {
-        HWND w = FindWindowW(nullptr, kAppletTitle);
+        HWND w = e2e::FindTitle(kAppletTitle);
         if (w) PostMessageW(w, WM_CLOSE, 0, 0);
-        return e2e::WaitFor([] { return FindWindowW(nullptr, kAppletTitle) == nullptr; }, kLimitMs) ? 0 : 1;
+        return e2e::WaitFor([] { return e2e::FindTitle(kAppletTitle) == nullptr; }, kLimitMs) ? 0 : 1;
     }
     return 2;
 }

@@ -1,7 +1,5 @@
 #include "harness.h"
 
-#include <cstdlib>
-
 namespace e2e {
 
 Process::Process(const PROCESS_INFORMATION& pi) : process_(pi.hProcess), id_(pi.dwProcessId) {
@@ -79,55 +77,6 @@ bool WaitFor(const std::function<bool()>& condition, DWORD limitMs) {
     }
 }
 
-namespace {
-struct EnumState {
-    DWORD processId;
-    std::vector<HWND>* out;
-};
-
-BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
-    auto* state = reinterpret_cast<EnumState*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == state->processId) state->out->push_back(window);
-    return TRUE;
-}
-}  // namespace
-
-std::vector<HWND> TopLevelWindows(DWORD processId) {
-    std::vector<HWND> windows;
-    EnumState state{processId, &windows};
-    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&state));
-    return windows;
-}
-
-HWND FindTitle(const std::wstring& title) { return FindWindowW(nullptr, title.c_str()); }
-
-std::wstring WindowText(HWND window) {
-    wchar_t text[512] = {};
-    GetWindowTextW(window, text, 512);
-    return text;
-}
-
-namespace {
-struct TitleCount {
-    const std::wstring& title;
-    int n;
-};
-
-BOOL CALLBACK CountIfTitled(HWND window, LPARAM p) {
-    auto* count = reinterpret_cast<TitleCount*>(p);
-    if (WindowText(window) == count->title) ++count->n;
-    return TRUE;
-}
-}  // namespace
-
-int CountTitled(const std::wstring& title) {
-    TitleCount count{title, 0};
-    EnumWindows(CountIfTitled, reinterpret_cast<LPARAM>(&count));
-    return count.n;
-}
-
 std::wstring Widen(const std::string& text) {
     if (text.empty()) return L"";
     int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -136,88 +85,18 @@ std::wstring Widen(const std::string& text) {
     return wide;
 }
 
+std::string Narrow(const std::wstring& text) {
+    std::string narrow;
+    for (wchar_t c : text) narrow += static_cast<char>(c);
+    return narrow;
+}
+
 std::wstring FromUnix(const std::string& path) {
     if (path.empty() || path[0] != '/') return Widen(path);
     std::wstring result = L"Z:" + Widen(path);
     for (auto& c : result)
         if (c == L'/') c = L'\\';
     return result;
-}
-
-std::vector<std::uint32_t> ScreenPixels(const RECT& box) {
-    const int width = box.right - box.left, height = box.bottom - box.top;
-    std::vector<std::uint32_t> pixels;
-    if (width <= 0 || height <= 0) return pixels;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap && bits) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, box.left, box.top, SRCCOPY);
-        GdiFlush();
-        const auto* p = static_cast<const std::uint32_t*>(bits);
-        pixels.assign(p, p + static_cast<std::size_t>(width) * height);
-        for (auto& v : pixels) v &= 0xFFFFFF;
-        SelectObject(memory, old);
-    }
-    if (bitmap) DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
-
-bool SaveScreenshot(const std::wstring& name) {
-    const char* dir = std::getenv("SCREENSHOT_DIR");
-    if (!dir || !*dir) return false;
-    std::wstring path = FromUnix(dir) + L"\\" + name + L".bmp";
-
-    HDC screen = GetDC(nullptr);
-    int width = GetSystemMetrics(SM_CXSCREEN);
-    int height = GetSystemMetrics(SM_CYSCREEN);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;  // bottom-up, as a BMP file stores it
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool ok = false;
-    if (bitmap && bits) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY | CAPTUREBLT);
-        GdiFlush();
-        SelectObject(memory, old);
-        DWORD stride = ((width * 3 + 3) / 4) * 4;
-        DWORD imageSize = stride * height;
-        BITMAPFILEHEADER header = {};
-        header.bfType = 0x4D42;
-        header.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-        header.bfSize = header.bfOffBits + imageSize;
-        info.bmiHeader.biSizeImage = imageSize;
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            DWORD written = 0;
-            ok = WriteFile(file, &header, sizeof(header), &written, nullptr) &&
-                 WriteFile(file, &info.bmiHeader, sizeof(info.bmiHeader), &written, nullptr) &&
-                 WriteFile(file, bits, imageSize, &written, nullptr);
-            CloseHandle(file);
-        }
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return ok;
 }
 
 bool SetDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD value) {

@@ -9,10 +9,13 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "screen.h"
+#include "toplevel.h"
+#include "tvlog.h"
 
 namespace e2e {
 
@@ -54,20 +57,6 @@ bool WaitFor(const std::function<bool()>& condition, DWORD limitMs = 20000);
 // Pumps this thread's messages for about `ms` (for windows the test itself owns).
 void Pump(DWORD ms);
 
-// Visible and hidden top-level windows of a process, or with a title.
-std::vector<HWND> TopLevelWindows(DWORD processId);
-HWND FindTitle(const std::wstring& title);
-std::wstring WindowText(HWND window);
-int CountTitled(const std::wstring& title);  // top-level windows with that title
-
-// The screen's pixels inside a rectangle (screen coordinates), 0x00RRGGBB, row by row; empty when
-// the rectangle is empty or cannot be read.
-std::vector<std::uint32_t> ScreenPixels(const RECT& box);
-
-// Saves the whole screen as <name>.bmp in the folder named by SCREENSHOT_DIR (a Unix or Windows
-// path); scripts/test.sh turns them into PNG files in screenshots/. Returns false on failure.
-bool SaveScreenshot(const std::wstring& name);
-
 // Registry helpers for arranging and checking the real registry.
 bool SetDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD value);
 bool SetString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& value);
@@ -103,6 +92,8 @@ std::string ReadFile(const std::wstring& path);         // empty when missing
 bool CopyTo(const std::wstring& from, const std::wstring& to);
 std::wstring TempDir(const std::wstring& name);          // a fresh, empty folder under %TEMP%
 std::wstring Widen(const std::string& text);
+// Each UTF-16 unit cut to its low byte: for messages and the ASCII texts of logs.
+std::string Narrow(const std::wstring& text);
 
 // Wine maps the Unix root to drive Z:; turns "/a/b" into "Z:\a\b" (other paths are returned as is).
 std::wstring FromUnix(const std::string& path);

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,13 +23,6 @@ namespace {
 
 constexpr DWORD kInstallLimitMs = 600000;
 constexpr DWORD kLimitMs = 30000;
-constexpr WORD kConfigure = 1002, kUnload = 57665;
-
-std::string Narrow(const std::wstring& w) {
-    std::string s;
-    for (wchar_t c : w) s += static_cast<char>(c);
-    return s;
-}
 
 std::string Hex(unsigned long v, int digits = 8) {
     char buf[32];
@@ -60,29 +52,6 @@ const ScriptKey kScript[] = {
     {15, "volume up"},   {16, "volume down"}, {11, "mute"},    {18, "power (the TV application runs)"},
     {18, "power (no TV application)"},
 };
-
-// The stand-in TV application's log lines (with --times): "<what> wParam=0x.. lParam=0x.. t=..".
-struct TvLine {
-    std::string what;
-    unsigned int wParam = 0;
-    long long time = 0;
-};
-std::vector<TvLine> ReadTv(const std::wstring& log) {
-    std::vector<TvLine> lines;
-    std::istringstream in(e2e::ReadFile(log));
-    std::string line;
-    while (std::getline(in, line)) {
-        TvLine l;
-        char what[32] = {};
-        if (std::sscanf(line.c_str(), "%31s", what) != 1) continue;
-        l.what = what;
-        std::sscanf(line.c_str(), "%*s wParam=0x%x", &l.wParam);
-        const auto at = line.find(" t=");
-        if (at != std::string::npos) l.time = std::stoll(line.substr(at + 3));
-        lines.push_back(l);
-    }
-    return lines;
-}
 
 std::string KeyName(unsigned int vk) {
     if (vk >= '0' && vk <= '9') return std::string("'") + static_cast<char>(vk) + "'";
@@ -122,12 +91,7 @@ private:
 
     // Waits until a control shows its text on the screen (before a screenshot).
     static void WaitDrawn(HWND control) {
-        e2e::WaitFor([&] {
-            RECT r{};
-            GetWindowRect(control, &r);
-            const applet_e2e::Pixels pixels = applet_e2e::GrabScreen(r);
-            return applet_e2e::DarkPixels(pixels, 0, pixels.height) > 10;
-        }, kLimitMs);
+        e2e::WaitFor([&] { return e2e::Drawn(control); }, kLimitMs);
     }
 
     bool PlugTheCard() {
@@ -218,7 +182,7 @@ private:
             Say("  the applet is NOT running");
             return false;
         }
-        GetWindowThreadProcessId(applet_, &appletProcess_);
+        appletProcess_ = e2e::ProcessOf(applet_);
         const bool opened =
             card_->WaitState([](const CardState& s) { return s.openHandles == 1 && s.polls >= 2; }, kLimitMs);
         std::vector<HWND> icons;
@@ -247,8 +211,8 @@ private:
             applet_e2e::PressKey(VK_ESCAPE);
             e2e::WaitFor([&] { return applet_e2e::MenuOf(appletProcess_) == nullptr; }, kLimitMs);
         }
-        Dialog(kConfigure, applet_e2e::kRemoteDialogTitle, L"remote-type-dialog");
-        Dialog(kUnload, applet_e2e::kUnloadDialogTitle, L"unload-dialog");
+        Dialog(applet_e2e::kConfigure, applet_e2e::kRemoteDialogTitle, L"remote-type-dialog");
+        Dialog(applet_e2e::kUnload, applet_e2e::kUnloadDialogTitle, L"unload-dialog");
     }
 
     void Dialog(WORD command, const wchar_t* title, const wchar_t* shot) {
@@ -268,7 +232,7 @@ private:
         Say("\n== remote keys with the stand-in TV application as the target (profile RC28Keys)");
         const std::wstring log = TvLog();
         tv_ = e2e::Start(L"\"" + tvapp_ + L"\"");
-        if (!tv_.started() || !e2e::WaitFor([] { return FindWindowW(applet_e2e::kTvClass, nullptr) != nullptr; }, kLimitMs)) {
+        if (!tv_.started() || !e2e::WaitFor([] { return applet_e2e::TvWindow() != nullptr; }, kLimitMs)) {
             Say("  the stand-in TV application did not start");
             return false;
         }
@@ -278,16 +242,16 @@ private:
             // Pressed at a random moment of the poll period, as a user presses.
             phase = phase * 1103515245u + 12345u;
             Sleep((phase >> 16) % 100);
-            const std::size_t before = ReadTv(log).size();
+            const std::size_t before = e2e::ReadTvLog(log).size();
             long long pressed = 0;
             card_->Press(key.code, &pressed);
             // The power key's start waits up to 5 s for the TV application; then 350 ms suppression.
             const bool taken = card_->WaitTaken(10000) && card_->WaitPolls(5, kLimitMs);
-            e2e::WaitFor([&] { return ReadTv(log).size() > before; }, 2000);
-            const std::vector<TvLine> lines = ReadTv(log);
+            e2e::WaitFor([&] { return e2e::ReadTvLog(log).size() > before; }, 2000);
+            const std::vector<e2e::TvEvent> lines = e2e::ReadTvLog(log);
             std::string what = "nothing";
             if (lines.size() > before) {
-                const TvLine& l = lines[before];
+                const e2e::TvEvent& l = lines[before];
                 const long long latency = l.time ? (l.time - pressed) / 10000 : -1;
                 if (l.what == "WM_KEYDOWN") what = "WM_KEYDOWN " + KeyName(l.wParam);
                 else if (l.what == "WM_CLOSE") what = "WM_CLOSE: the TV application closed";
@@ -298,7 +262,7 @@ private:
             ok = ok && taken && what != "nothing";
             // A user waits for the TV application to have closed before pressing power again.
             if (lines.size() > before && lines[before].what == "WM_CLOSE")
-                e2e::WaitFor([] { return FindWindowW(applet_e2e::kTvClass, nullptr) == nullptr; }, kLimitMs);
+                e2e::WaitFor([] { return applet_e2e::TvWindow() == nullptr; }, kLimitMs);
             char line[160];
             std::snprintf(line, sizeof line, "  key %2u %-34s -> %s", key.code, key.name, what.c_str());
             Say(line);
@@ -314,7 +278,7 @@ private:
             PostMessageW(applet_, WM_CLOSE, 0, 0);
             e2e::WaitFor([] { return e2e::FindTitle(kAppletTitle) == nullptr; }, kLimitMs);
         }
-        while (HWND w = FindWindowW(applet_e2e::kTvClass, nullptr)) {
+        while (HWND w = applet_e2e::TvWindow()) {
             PostMessageW(w, WM_CLOSE, 0, 0);
             if (!e2e::WaitFor([&] { return !IsWindow(w); }, kLimitMs)) break;
         }

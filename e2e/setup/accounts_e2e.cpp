@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <sstream>
 
 #include "applet_util.h"
 #include "card.h"
@@ -25,17 +24,6 @@ const wchar_t kComponentKey[] =
 const wchar_t kRecordKey[] =
     L"Software\\Microsoft\\Active Setup\\Installed Components\\{BAED5579-97F1-427A-8BB7-07AAED4FDAD9}";
 const wchar_t kAppletRoot[] = L"SOFTWARE\\Orvane\\TV Card Remote Control Applet";
-
-// The virtual-key codes the stand-in TV application received, in order.
-std::vector<unsigned int> KeysAt(const std::wstring& log) {
-    std::vector<unsigned int> keys;
-    std::istringstream in(e2e::ReadFile(log));
-    std::string line;
-    unsigned int vk = 0;
-    while (std::getline(in, line))
-        if (std::sscanf(line.c_str(), "WM_KEYDOWN wParam=0x%x", &vk) == 1) keys.push_back(vk);
-    return keys;
-}
 
 // Wine's desktop has no shell window. A window of this test takes its place, so that the launcher
 // starts the per-account step and the applet with this process's token, as with a desktop shell's.
@@ -67,7 +55,7 @@ protected:
     }
 
     void SetUp() override {
-        ASSERT_TRUE(card_->ok()) << std::string(card_->error().begin(), card_->error().end());
+        ASSERT_TRUE(card_->ok()) << e2e::Narrow(card_->error());
         ASSERT_TRUE(card_->Reset());
         CleanUp();
         SetEnvironmentVariableW(L"TVAPP_LOG", tvLog_.c_str());
@@ -80,9 +68,10 @@ protected:
         RemoveFile(windir_ + L"\\MyInstall\\PerUser.inf");
     }
     void CleanUp() {
+        SCOPED_TRACE("clean-up");
         EXPECT_TRUE(CloseAll(kAppletTitle, kLimitMs));
         EXPECT_TRUE(CloseAll(kMonitorTitle, kLimitMs));
-        while (HWND w = FindWindowW(applet_e2e::kTvClass, nullptr)) {
+        while (HWND w = applet_e2e::TvWindow()) {
             PostMessageW(w, WM_CLOSE, 0, 0);
             if (!e2e::WaitFor([&] { return !IsWindow(w); }, kLimitMs)) break;
         }
@@ -93,6 +82,7 @@ protected:
 
     // The real launcher, answered "No" at its restart prompt.
     void Install(const std::wstring& switches = L"") {
+        SCOPED_TRACE("installation" + e2e::Narrow(switches));
         e2e::Process launcher = e2e::Start(L"\"" + kMedia + L"\\Setup\\setup.exe\"" + switches, kMedia + L"\\Setup");
         ASSERT_TRUE(launcher.started());
         HWND prompt = WaitForRestartPrompt(kInstallLimitMs);
@@ -113,6 +103,7 @@ protected:
     // What Windows runs at the account's logon: the step runs once, the applet starts from the Run
     // value and opens the card, and volume-up on the remote reaches the TV application as `vk`.
     void Logon(const wchar_t* profile, unsigned int vk) {
+        SCOPED_TRACE("logon with " + e2e::Narrow(profile));
         const e2e::Logon logon = e2e::RunLogonPrograms({L"PerUser.inf", L"Pelkora.exe"});
         EXPECT_EQ(logon.stubs, std::vector<std::wstring>{stub_});
         EXPECT_TRUE(logon.stubsEnded);
@@ -127,11 +118,11 @@ protected:
 
         ASSERT_TRUE(card_->WaitState([](const CardState& s) { return s.openHandles == 1 && s.polls >= 2; }, kLimitMs));
         e2e::Process tv = e2e::Start(L"\"" + applet_e2e::WinePath(TVAPP_EXE) + L"\"");
-        ASSERT_TRUE(e2e::WaitFor([] { return FindWindowW(applet_e2e::kTvClass, nullptr) != nullptr; }, kLimitMs));
+        ASSERT_TRUE(e2e::WaitFor([] { return applet_e2e::TvWindow() != nullptr; }, kLimitMs));
         ASSERT_TRUE(card_->Press(15));
         EXPECT_TRUE(card_->WaitTaken(10000));
-        EXPECT_TRUE(e2e::WaitFor([&] { return !KeysAt(tvLog_).empty(); }, 10000));
-        EXPECT_EQ(KeysAt(tvLog_), std::vector<unsigned int>{vk});
+        EXPECT_TRUE(e2e::WaitFor([&] { return !e2e::TvKeys(tvLog_).empty(); }, 10000));
+        EXPECT_EQ(e2e::TvKeys(tvLog_), std::vector<unsigned int>{vk});
 
         // At the account's next logon the step does not run again.
         ASSERT_TRUE(CloseAll(kAppletTitle, kLimitMs));

@@ -27,12 +27,6 @@ const std::wstring kMonitor = kWindows + L"\\Pelkwatch.exe";
 const std::wstring kApplet = kWindows + L"\\Pelkora.exe";
 const std::wstring kPendingSuffix = L".pending";
 
-std::string Narrow(const std::wstring& w) {
-    std::string s;
-    for (wchar_t c : w) s += static_cast<char>(c);
-    return s;
-}
-
 bool RemoveWithin(const std::wstring& path, DWORD limitMs) {
     return e2e::WaitFor([&] {
         RemoveFile(path);
@@ -42,6 +36,7 @@ bool RemoveWithin(const std::wstring& path, DWORD limitMs) {
 
 // Nothing of an earlier run: files, scheduled renames, the log.
 void CleanUp() {
+    SCOPED_TRACE("clean-up");
     for (const auto& f : {kMonitor, kApplet}) {
         ForgetPendingRename(f + kPendingSuffix);
         EXPECT_TRUE(RemoveWithin(f, 20000)) << Narrow(f);
@@ -64,9 +59,7 @@ std::string PlaceOldProgram(const std::wstring& path, const std::string& tail) {
 
 // The log entries of a program that runs from outside the media (logged under its full path).
 bool Logged(const std::string& event, const std::wstring& path) {
-    for (const auto& e : Events(ReadLog(kLog), event))
-        if (_stricmp(e.name.c_str(), Narrow(path).c_str()) == 0) return true;
-    return false;
+    return !EventsOf(ReadLog(kLog), event, path).empty();
 }
 
 TEST(HeldPrograms, BeforeTheRestart) {
@@ -126,11 +119,8 @@ TEST(HeldPrograms, AfterTheRestart) {
     // And the applet runs: it shows its window.
     e2e::Process applet = e2e::Start(L"\"" + kApplet + L"\"", kWindows);
     ASSERT_TRUE(applet.started());
-    EXPECT_TRUE(e2e::WaitFor([&] {
-        HWND window = e2e::FindTitle(kAppletTitle);
-        DWORD owner = 0;
-        return window && GetWindowThreadProcessId(window, &owner) && owner == applet.id();
-    }, 60000));
+    EXPECT_TRUE(e2e::WaitFor([&] { return e2e::WindowSearch().Process(applet.id()).Title(kAppletTitle).First() != nullptr; },
+                             60000));
 
     EXPECT_TRUE(CloseAll(kAppletTitle, 30000));
     applet.WaitExit(20000);

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <cwctype>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -15,6 +14,9 @@
 
 namespace launcher_run {
 
+using e2e::CloseAll;
+using e2e::Narrow;
+
 constexpr wchar_t kFrameTitle[] = L"SAA713x TV Card Setup";
 constexpr wchar_t kRestartTitle[] = L"Restart Windows";
 constexpr wchar_t kWizardTitle[] = L"Lumora - InstallShield Wizard";
@@ -24,6 +26,8 @@ constexpr wchar_t kAppletKey[] = L"SOFTWARE\\Orvane\\TV Card Remote Control Appl
 constexpr wchar_t kTunerKey[] =
     L"SYSTEM\\CurrentControlSet\\Control\\WDM Video Capture Driver\\WDM TV Tuner\\Tunvex";
 constexpr wchar_t kTssKey[] = L"SOFTWARE\\Orvane\\TV Card Setup\\TSS";  // what the media's TSS.dat writes
+// The restart prompt's radio buttons: "Yes, ... now." and "No, I will restart Windows latter."
+constexpr int kRestartNow = 1001, kRestartLater = 1002;
 
 // A path given with forward slashes (the build's media path) in Windows' own form.
 inline std::wstring Backslashed(std::wstring p) {
@@ -60,6 +64,22 @@ inline std::vector<LogEntry> Events(const std::vector<LogEntry>& log, const std:
     std::vector<LogEntry> out;
     for (const auto& e : log)
         if (e.event == event && (name.empty() || e.name == name)) out.push_back(e);
+    return out;
+}
+
+// The entries of a program that runs from outside the media: logged under its full path, whose
+// case may differ from `path`'s.
+inline std::vector<LogEntry> EventsOf(const std::vector<LogEntry>& log, const std::string& event,
+                                      const std::wstring& path) {
+    std::vector<LogEntry> out;
+    for (const auto& e : log)
+        if (e.event == event && lstrcmpiA(e.name.c_str(), Narrow(path).c_str()) == 0) out.push_back(e);
+    return out;
+}
+
+inline std::vector<std::string> Names(const std::vector<LogEntry>& entries) {
+    std::vector<std::string> out;
+    for (const auto& e : entries) out.push_back(e.name);
     return out;
 }
 
@@ -170,16 +190,6 @@ inline void ForgetPendingRename(const std::wstring& from) {
     RegCloseKey(key);
 }
 
-// Sends WM_CLOSE to every top-level window with that title until none is left.
-inline bool CloseAll(const wchar_t* title, DWORD limitMs) {
-    return e2e::WaitFor([&] {
-        HWND w = e2e::FindTitle(title);
-        if (!w) return true;
-        PostMessageW(w, WM_CLOSE, 0, 0);
-        return false;
-    }, limitMs);
-}
-
 // The texts of a window's children, in order.
 inline std::vector<std::wstring> ChildTexts(HWND parent) {
     std::vector<std::wstring> out;
@@ -188,20 +198,20 @@ inline std::vector<std::wstring> ChildTexts(HWND parent) {
 }
 
 // The restart prompt, once it is ready: it is found by its title as soon as it exists, before its
-// controls and its initialisation (which preselects "Yes", radio 1001); clicked earlier, "No"
+// controls and its initialisation (which preselects "Yes"); clicked earlier, "No"
 // could be undone by that initialisation. Null when it is not ready within the limit.
 inline HWND WaitForRestartPrompt(DWORD limitMs) {
     HWND prompt = nullptr;
     auto ready = [&] {
         prompt = e2e::FindTitle(kRestartTitle);
-        return prompt && SendDlgItemMessageW(prompt, 1001, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        return prompt && SendDlgItemMessageW(prompt, kRestartNow, BM_GETCHECK, 0, 0) == BST_CHECKED;
     };
     return e2e::WaitFor(ready, limitMs) ? prompt : nullptr;
 }
 
 // "No, I will restart Windows latter." and then OK, clicked as a user would.
 inline bool AnswerRestartNo(HWND dialog) {
-    HWND later = GetDlgItem(dialog, 1002);
+    HWND later = GetDlgItem(dialog, kRestartLater);
     if (!later) return false;
     SendMessageW(later, BM_CLICK, 0, 0);
     if (SendMessageW(later, BM_GETCHECK, 0, 0) != BST_CHECKED) return false;
