@@ -1,12 +1,12 @@
-// Shared pieces of the fakes: the virtual clock, the trace of calls across fakes, text helpers.
+// Shared pieces of the fakes: the virtual clock, where the fakes write their trace, text helpers.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "trace.h"
 
 namespace applet::fake {
 
@@ -15,37 +15,8 @@ struct VirtualClock {
     std::uint64_t now = 0;
 };
 
-// One line per port call, across all fakes, in order: a test compares the whole sequence of
-// observable actions.
-using Trace = std::vector<std::string>;
-
-// Compares two traces whole; on a difference shows both from the first differing line on.
-inline ::testing::AssertionResult SameTrace(const char* actualText, const char*, const Trace& actual,
-                                            const Trace& expected) {
-    std::size_t i = 0;
-    while (i < actual.size() && i < expected.size() && actual[i] == expected[i]) ++i;
-    if (i == actual.size() && i == expected.size()) return ::testing::AssertionSuccess();
-    auto out = ::testing::AssertionFailure();
-    out << actualText << " differs from line " << i << " on (" << actual.size() << " lines, expected "
-        << expected.size() << ")\n  actual:\n";
-    for (std::size_t k = i; k < actual.size() && k < i + 12; ++k) out << "    " << actual[k] << "\n";
-    out << "  expected:\n";
-    for (std::size_t k = i; k < expected.size() && k < i + 12; ++k) out << "    " << expected[k] << "\n";
-    return out;
-}
-#define EXPECT_TRACE(actual, expected) EXPECT_PRED_FORMAT2(::applet::fake::SameTrace, actual, expected)
-
-// The lines of `trace` that begin with any of `prefixes`, in order.
-inline Trace Only(const Trace& trace, const std::vector<std::string>& prefixes) {
-    Trace out;
-    for (const auto& line : trace)
-        for (const auto& p : prefixes)
-            if (line.rfind(p, 0) == 0) {
-                out.push_back(line);
-                break;
-            }
-    return out;
-}
+using traces::Trace;
+using traces::Only;
 
 // Where a fake writes its lines; no trace (the fuzz targets) writes nothing.
 struct Tracer {

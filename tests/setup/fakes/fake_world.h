@@ -15,10 +15,13 @@
 #include "mainframe.h"
 #include "ports.h"
 #include "restartdlg.h"
+#include "trace.h"
 
 namespace setup::fake {
 
-using Trace = std::vector<std::string>;
+using traces::Trace;
+using traces::Only;
+using traces::TailFrom;
 
 constexpr Hwnd kFrameWindow = 0x100;
 extern const char kAppletKey[];
@@ -253,15 +256,5 @@ private:
     std::size_t exitCalls_ = 0;
     std::uint32_t lastError_ = 0;
 };
-
-// Compares two traces whole; on a difference shows both from the first differing line on.
-::testing::AssertionResult SameTrace(const char* actualText, const char* expectedText,
-                                     const Trace& actual, const Trace& expected);
-#define EXPECT_TRACE(actual, expected) EXPECT_PRED_FORMAT2(::setup::fake::SameTrace, actual, expected)
-
-// The lines of `trace` from the first one that begins with `prefix` to the end.
-Trace TailFrom(const Trace& trace, const std::string& prefix);
-// The lines of `trace` that begin with any of `prefixes`, in order.
-Trace Only(const Trace& trace, const std::vector<std::string>& prefixes);
 
 }  // namespace setup::fake
