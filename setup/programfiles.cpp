@@ -22,12 +22,18 @@ bool CMainFrame::ClearAndDelete(const std::string& path) {
 
 void CMainFrame::InstallProgram(const std::string& source, const std::string& fallback,
                                 const std::string& destination, bool held) {
-    if (CopyFromMedia(source, fallback, destination) || !held) return;
+    const std::string pending = destination + kPendingSuffix;
+    if (CopyFromMedia(source, fallback, destination)) {
+        // A copy that an earlier installation left waiting for the restart is older than the
+        // file now in place: without it, the restart has nothing to move over the new file.
+        ports_.files.Remove(pending);
+        return;
+    }
+    if (!held) return;
     // The old program still runs (in another logon session, or it did not end in time) and holds
     // its file: the new one waits beside it, and the restart the sequence ends with puts it in
     // place before anything can start the old one again. Until then the old file is what stands
     // there, and what the applet's start below finds.
-    const std::string pending = destination + kPendingSuffix;
     if (!CopyFromMedia(source, fallback, pending)) return;
     if (!ports_.files.Move(pending, destination,
                             win::kMovefileDelayUntilReboot | win::kMovefileReplaceExisting))
