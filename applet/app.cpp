@@ -23,7 +23,7 @@ bool CAppletApp::InitInstance(MainWindowFactory& factory) {
     // A mutex alone may be a first instance that has no window yet: only both together stop us.
     if (const Handle existing = ports_.session.OpenMutex(name)) {
         ports_.session.CloseHandle(existing);
-        if (ports_.windows.FindByTitle(name)) return false;
+        if (ports_.windows.FindWindow(nullptr, name.c_str())) return false;
     }
     mutex_ = ports_.session.CreateMutex(name);
 

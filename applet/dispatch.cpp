@@ -24,7 +24,7 @@ void CMainFrame::DispatchKey(std::uint32_t code) {
     // Looked up anew for every key: the TV application may have been closed or restarted.
     // No window class has the empty name, so an unset class name finds nothing.
     Windows& windows = ports_.windows;
-    const Handle target = profile_.className.empty() ? 0 : windows.FindByClass(profile_.className);
+    const Handle target = profile_.className.empty() ? 0 : windows.FindWindow(profile_.className.c_str(), nullptr);
 
     if (k == kPowerKey && profile_.keys[k] == kPowerMarker) {
         if (target) {

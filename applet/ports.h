@@ -92,9 +92,8 @@ struct Windows {
     virtual Handle MainWindow() = 0;
     virtual void SetTimer(std::uint32_t id, std::uint32_t periodMs) = 0;
     virtual void KillTimer(std::uint32_t id) = 0;
-    // FindWindowW(no class, title) and FindWindowW(class, no title).
-    virtual Handle FindByTitle(const std::u16string& title) = 0;
-    virtual Handle FindByClass(const std::u16string& className) = 0;
+    // FindWindowW; a null pointer stands for "no class" / "no title".
+    virtual Handle FindWindow(const char16_t* className, const char16_t* title) = 0;
     virtual bool Post(Handle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
     virtual std::intptr_t Send(Handle window, std::uint32_t msg, std::uintptr_t wParam,
                                std::intptr_t lParam) = 0;

@@ -32,7 +32,7 @@ void CUnload::OnOK() {
         }
     }
     // Not waited for: the monitor may still be closing when the applet has gone.
-    if (const Handle monitor = ports_.windows.FindByTitle(kDeviceMonitor))
+    if (const Handle monitor = ports_.windows.FindWindow(nullptr, kDeviceMonitor))
         ports_.windows.Post(monitor, win::kWmClose, 0, 0);
 }
 

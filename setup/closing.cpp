@@ -7,11 +7,11 @@ void CMainFrame::SendClose(Hwnd window) {
     // A program that has stopped answering would otherwise hold the installation for ever,
     // behind a window without a close button that refuses log-off. One that does not answer in
     // time is treated as one that did: what follows copes with a program that is still running.
-    ports_.windows.SendWithin(window, win::kWmClose, 0, 0, win::kSmtoAbortIfHung, kCloseAnswerLimitMs);
+    ports_.windows.SendTimeout(window, win::kWmClose, 0, 0, win::kSmtoAbortIfHung, kCloseAnswerLimitMs);
 }
 
 void CMainFrame::CloseByTitle(const char* className, const char* title) {
-    if (Hwnd window = ports_.windows.FindTop(className, title)) SendClose(window);
+    if (Hwnd window = ports_.windows.FindWindow(className, title)) SendClose(window);
 }
 
 void CMainFrame::CloseAndWait(Hwnd window) {
@@ -28,7 +28,7 @@ void CMainFrame::CloseAndWait(Hwnd window) {
 }
 
 void CMainFrame::CloseByTitleAndWait(const char* className, const char* title) {
-    if (Hwnd window = ports_.windows.FindTop(className, title)) CloseAndWait(window);
+    if (Hwnd window = ports_.windows.FindWindow(className, title)) CloseAndWait(window);
 }
 
 }  // namespace setup

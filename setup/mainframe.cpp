@@ -62,7 +62,7 @@ void CMainFrame::OnClose() {
 bool CMainFrame::OnQueryEndSession() const { return ctx_.shutdownPermission.load() == 1; }
 
 void CMainFrame::WatchTick() {
-    if (ports_.windows.FindTop(nullptr, kWizardTitle) != 0) {
+    if (ports_.windows.FindWindow(nullptr, kWizardTitle) != 0) {
         ctx_.missCounter = 0;
         return;
     }

@@ -147,10 +147,10 @@ struct Files {
 struct Windows {
     virtual ~Windows() = default;
     // FindWindowA; a null pointer stands for "no class" / "no title".
-    virtual Hwnd FindTop(const char* className, const char* title) = 0;
+    virtual Hwnd FindWindow(const char* className, const char* title) = 0;
     // SendMessageTimeoutA(window, msg, wParam, lParam, flags, timeoutMs, result): true when the
     // window's thread handled the message in time, false when it did not (or the call failed).
-    virtual bool SendWithin(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+    virtual bool SendTimeout(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
                             std::uint32_t flags, std::uint32_t timeoutMs) = 0;
     // GetWindowThreadProcessId: the id of the process that created the window, 0 when there is
     // no such window.
@@ -235,9 +235,9 @@ struct AppHost {
     virtual void CoInitializeEx(std::uint32_t model) = 0;
     virtual void CoUninitialize() = 0;
     // GetModuleFileNameA(own module) into 260 bytes; empty when the path does not fit.
-    virtual std::string ModulePath() = 0;
+    virtual std::string ModuleFileName() = 0;
     // GetModuleFileNameW(own module), whole however long; empty on failure.
-    virtual std::u16string ModulePathWide() = 0;
+    virtual std::u16string ModuleFileNameWide() = 0;
     // GetShortPathNameW(path); empty on failure.
     virtual std::u16string ShortPath(const std::u16string& path) = 0;
     // WideCharToMultiByte(CP_ACP) of `wide` into *ansi; false when the text has no exact form in

@@ -35,7 +35,7 @@ void CMainFrame::StartInstall() {
         w.Post(window_, win::kWmClose, 0, 0);
         return;
     }
-    if (w.FindTop(nullptr, kWizardTitle) != 0) {
+    if (w.FindWindow(nullptr, kWizardTitle) != 0) {
         w.Alert(window_, kGuardText, kGuardCaption, win::kMbIconHand);
         w.Post(window_, win::kWmClose, 0, 0);
         return;
@@ -154,7 +154,7 @@ void CMainFrame::RunWorker() {
     // The old applet and its device monitor must not hold the files that are replaced below:
     // each is closed and then given time to end.
     CloseByTitleAndWait(nullptr, "TV Card Remote Control Device Monitor");
-    if (Hwnd applet = w.FindTop(nullptr, "TV Card Remote Control Applet"))
+    if (Hwnd applet = w.FindWindow(nullptr, "TV Card Remote Control Applet"))
         CloseAndWait(applet);
     else
         CloseByTitleAndWait(nullptr, "PCI TV Card Remote Control Applet");

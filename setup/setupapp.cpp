@@ -37,8 +37,8 @@ std::string MediaRootFromModule(const std::string& modulePath) {
 
 std::string ExactAnsiModulePath(AppHost& host) {
     constexpr std::size_t kMaxPath = 260;  // with its terminating zero
-    const std::string ansi = host.ModulePath();
-    const std::u16string wide = host.ModulePathWide();
+    const std::string ansi = host.ModuleFileName();
+    const std::u16string wide = host.ModuleFileNameWide();
     if (wide.empty()) return std::string();
     std::string exact;
     if (host.ToAnsi(wide, &exact) && exact == ansi && exact.size() < kMaxPath) return exact;
@@ -66,7 +66,7 @@ bool CSetupApp::InitInstance(const std::string& commandLine) {
 
     if (Handle other = host.OpenMutex(win::kMutexAllAccess, true, name)) {
         host.CloseHandle(other);
-        if (Hwnd window = ports_.windows.FindTop(nullptr, name.c_str()))
+        if (Hwnd window = ports_.windows.FindWindow(nullptr, name.c_str()))
             ports_.windows.BringToTop(window);
         return false;
     }

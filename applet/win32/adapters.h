@@ -11,6 +11,7 @@
 #undef CreateMutex
 #undef OpenMutex
 #undef LoadKeyboardLayout
+#undef FindWindow
 
 #include "ports.h"
 #include "unique.h"
@@ -78,8 +79,7 @@ public:
     Handle MainWindow() override { return ToHandle(main_); }
     void SetTimer(std::uint32_t id, std::uint32_t periodMs) override;
     void KillTimer(std::uint32_t id) override;
-    Handle FindByTitle(const std::u16string& title) override;
-    Handle FindByClass(const std::u16string& className) override;
+    Handle FindWindow(const char16_t* className, const char16_t* title) override;
     bool Post(Handle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
     std::intptr_t Send(Handle window, std::uint32_t msg, std::uintptr_t wParam,
                        std::intptr_t lParam) override;

@@ -32,12 +32,8 @@ void WindowsAdapter::SetTimer(std::uint32_t id, std::uint32_t periodMs) {
 
 void WindowsAdapter::KillTimer(std::uint32_t id) { ::KillTimer(main_, id); }
 
-Handle WindowsAdapter::FindByTitle(const std::u16string& title) {
-    return ToHandle(FindWindowW(nullptr, Wide(title)));
-}
-
-Handle WindowsAdapter::FindByClass(const std::u16string& className) {
-    return ToHandle(FindWindowW(Wide(className), nullptr));
+Handle WindowsAdapter::FindWindow(const char16_t* className, const char16_t* title) {
+    return ToHandle(FindWindowW(reinterpret_cast<const wchar_t*>(className), reinterpret_cast<const wchar_t*>(title)));
 }
 
 bool WindowsAdapter::Post(Handle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {

@@ -66,8 +66,8 @@ public:
 
 class WindowsAdapter : public Windows {
 public:
-    Hwnd FindTop(const char* className, const char* title) override;
-    bool SendWithin(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam, std::uint32_t flags,
+    Hwnd FindWindow(const char* className, const char* title) override;
+    bool SendTimeout(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam, std::uint32_t flags,
                     std::uint32_t timeoutMs) override;
     std::uint32_t OwnerProcess(Hwnd window) override;
     bool Post(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
@@ -162,8 +162,8 @@ public:
     void CloseHandle(Handle handle) override;
     void CoInitializeEx(std::uint32_t model) override;
     void CoUninitialize() override;
-    std::string ModulePath() override;
-    std::u16string ModulePathWide() override;
+    std::string ModuleFileName() override;
+    std::u16string ModuleFileNameWide() override;
     std::u16string ShortPath(const std::u16string& path) override;
     bool ToAnsi(const std::u16string& wide, std::string* ansi) override;
     Hwnd CreateMainWindow(CMainFrame& frame) override;

@@ -37,7 +37,7 @@ void HostAdapter::CoInitializeEx(std::uint32_t model) { ::CoInitializeEx(nullptr
 
 void HostAdapter::CoUninitialize() { ::CoUninitialize(); }
 
-std::string HostAdapter::ModulePath() {
+std::string HostAdapter::ModuleFileName() {
     char buf[MAX_PATH] = {};
     DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
     return std::string(buf, n < MAX_PATH ? n : 0);
@@ -50,7 +50,7 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t));
 const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 }  // namespace
 
-std::u16string HostAdapter::ModulePathWide() {
+std::u16string HostAdapter::ModuleFileNameWide() {
     std::u16string buf(kLongPath, u'\0');
     const DWORD n = GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(&buf[0]), kLongPath);
     buf.resize(n < kLongPath ? n : 0);

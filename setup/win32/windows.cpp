@@ -6,11 +6,11 @@ namespace setup::win32 {
 
 static_assert(SMTO_ABORTIFHUNG == win::kSmtoAbortIfHung);
 
-Hwnd WindowsAdapter::FindTop(const char* className, const char* title) {
+Hwnd WindowsAdapter::FindWindow(const char* className, const char* title) {
     return Of(FindWindowA(className, title));
 }
 
-bool WindowsAdapter::SendWithin(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+bool WindowsAdapter::SendTimeout(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
                                 std::uint32_t flags, std::uint32_t timeoutMs) {
     DWORD_PTR result = 0;
     return SendMessageTimeoutA(As<HWND>(window), msg, wParam, lParam, flags, timeoutMs, &result) != 0;

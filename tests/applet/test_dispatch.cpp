@@ -13,8 +13,8 @@ using namespace fake;
 const RegRoot kCu = RegRoot::CurrentUser;
 const std::u16string kTvClass = u"TvCardStandInTv";
 const std::u16string kTvExe = u"C:\\Apps\\TV\\tv.exe";
-const std::string kFindTv = R"(FindByClass("TvCardStandInTv") = TV)";
-const std::string kNoTv = R"(FindByClass("TvCardStandInTv") = no window)";
+const std::string kFindTv = R"(FindWindow("TvCardStandInTv", null) = TV)";
+const std::string kNoTv = R"(FindWindow("TvCardStandInTv", null) = no window)";
 
 struct Row {
     const char* name;
@@ -54,7 +54,7 @@ TEST(Dispatch, KeysAtTheTvApplication) {
              };
          },
          {3, 3},
-         {kFindTv, "SendTimeout(TV, 0x100, 0x33, 0, 0x2, 1000)", R"(FindByClass("TvCardStandInTv") = TV again)",
+         {kFindTv, "SendTimeout(TV, 0x100, 0x33, 0, 0x2, 1000)", R"(FindWindow("TvCardStandInTv", null) = TV again)",
           "SendTimeout(TV again, 0x100, 0x33, 0, 0x2, 1000)"},
          0},
         {"an empty class name finds no window; the power key starts the application instead", {{3, 0x33}, {18, 1}},

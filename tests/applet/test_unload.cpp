@@ -57,7 +57,7 @@ TEST(Unload, ThisTimeOrForGood) {
     const Trace uninstall = {
         "OpenKey(Run, 0xF003F)", R"(DeleteValue(Run, "TV Card Remote Control Device Monitor"))", "CloseKey(Run)",
         "OpenKey(applet, 0xF003F)", R"(SetValue(applet, "Do Not Use", 4, 0x1))", "CloseKey(applet)"};
-    const Trace closeMonitor = {R"(FindByTitle("TV Card Remote Control Device Monitor") = monitor)",
+    const Trace closeMonitor = {R"(FindWindow(null, "TV Card Remote Control Device Monitor") = monitor)",
                                 "Post(monitor, 0x10, 0x0, 0)"};
     const Trace shutdown = {"Send(main, 0x10, 0x0, 0)", "KillTimer(130)", "KillTimer(132)", "KillTimer(133)",
                             "CloseDevice()", "DeleteIcon(128)", "DeleteIcon(129) fails", "UnregisterNotification()"};
@@ -86,7 +86,7 @@ TEST(Unload, ThisTimeOrForGood) {
          },
          {1008}, win::kIdOk,
          cat({menu, {"click 1008"}, {uninstall[0], uninstall[1], uninstall[2], "OpenKey(applet, 0xF003F) fails"},
-              {R"(FindByTitle("TV Card Remote Control Device Monitor") = no window)"}, shutdown})},
+              {R"(FindWindow(null, "TV Card Remote Control Device Monitor") = no window)"}, shutdown})},
         {"a Run key not writable still marks Do Not Use",
          [](FakePorts& f, Handle) { f.registry.SetAllowedAccess(RegRoot::LocalMachine, kRunKeyPath, win::kKeyRead); },
          {1008}, win::kIdOk,

@@ -111,16 +111,15 @@ public:
         Log("KillTimer(" + std::to_string(id) + ")");
         timers_.erase(id);
     }
-    Handle FindByTitle(const std::u16string& title) override {
+    // No window class has an empty name: a class of "" finds nothing.
+    Handle FindWindow(const char16_t* className, const char16_t* title) override {
+        auto quoted = [](const char16_t* s) { return s ? "\"" + N(s) + "\"" : std::string("null"); };
+        const std::string call = "FindWindow(" + quoted(className) + ", " + quoted(title) + ")";
         for (auto& w : windows_)
-            if (EqualNoCase(w.second.title, title)) return Found("FindByTitle(\"" + N(title) + "\")", w.first);
-        return Found("FindByTitle(\"" + N(title) + "\")", 0);
-    }
-    Handle FindByClass(const std::u16string& className) override {
-        for (auto& w : windows_)
-            if (!className.empty() && EqualNoCase(w.second.className, className))
-                return Found("FindByClass(\"" + N(className) + "\")", w.first);
-        return Found("FindByClass(\"" + N(className) + "\")", 0);
+            if ((!className || (*className && EqualNoCase(w.second.className, className))) &&
+                (!title || EqualNoCase(w.second.title, title)))
+                return Found(call, w.first);
+        return Found(call, 0);
     }
     bool Post(Handle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
         const bool exists = windows_.count(window) != 0;

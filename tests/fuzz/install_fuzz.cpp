@@ -324,27 +324,27 @@ public:
     std::uint32_t LastError() override { return lastError_; }
 
     // ---- Windows ---------------------------------------------------------------------------
-    Hwnd FindTop(const char* className, const char* title) override {
+    Hwnd FindWindow(const char* className, const char* title) override {
         const std::uint8_t b = Step();
         if (!className && title && std::strcmp(title, kWizard) == 0) {
-            world_.FindTop(className, title);
+            world_.FindWindow(className, title);
             if ((b & 7) == 7 && sightings_ < kMostWizardSightings) {
                 ++sightings_;
                 return 0x900;
             }
             return 0;
         }
-        return world_.FindTop(className, title);
+        return world_.FindWindow(className, title);
     }
     std::uint32_t OwnerProcess(Hwnd window) override {
         Step();
         return world_.OwnerProcess(window);
     }
-    bool SendWithin(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam, std::uint32_t flags,
+    bool SendTimeout(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam, std::uint32_t flags,
                     std::uint32_t timeoutMs) override {
         const std::uint8_t b = Step();
         FUZZ_CHECK(timeoutMs != win::kInfinite, "waits without limit for another program's answer");
-        world_.SendWithin(window, msg, wParam, lParam, flags, timeoutMs);
+        world_.SendTimeout(window, msg, wParam, lParam, flags, timeoutMs);
         return !Fails(b);
     }
     bool Post(Hwnd window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
@@ -445,8 +445,8 @@ public:
     Handle CreateMutex(bool o, const std::string& n) override { return world_.CreateMutex(o, n); }
     void CoInitializeEx(std::uint32_t model) override { world_.CoInitializeEx(model); }
     void CoUninitialize() override { world_.CoUninitialize(); }
-    std::string ModulePath() override { return world_.ModulePath(); }
-    std::u16string ModulePathWide() override { return world_.ModulePathWide(); }
+    std::string ModuleFileName() override { return world_.ModuleFileName(); }
+    std::u16string ModuleFileNameWide() override { return world_.ModuleFileNameWide(); }
     std::u16string ShortPath(const std::u16string& p) override { return world_.ShortPath(p); }
     bool ToAnsi(const std::u16string& w, std::string* a) override { return world_.ToAnsi(w, a); }
     Hwnd CreateMainWindow(CMainFrame& f) override { return world_.CreateMainWindow(f); }

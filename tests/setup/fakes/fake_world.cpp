@@ -340,7 +340,7 @@ bool World::Move(const std::string& from, const std::string& to, std::uint32_t f
 
 // ---- Windows -----------------------------------------------------------------------------------
 
-Hwnd World::FindTop(const char* className, const char* title) {
+Hwnd World::FindWindow(const char* className, const char* title) {
     Log(std::string("FindWindow(") + (className ? "\"" + std::string(className) + "\"" : "null") +
         ", " + (title ? "\"" + std::string(title) + "\"" : "null") + ")");
     for (const auto& w : windows)
@@ -348,7 +348,7 @@ Hwnd World::FindTop(const char* className, const char* title) {
     return 0;
 }
 
-bool World::SendWithin(Hwnd window, std::uint32_t msg, std::uintptr_t, std::intptr_t, std::uint32_t flags,
+bool World::SendTimeout(Hwnd window, std::uint32_t msg, std::uintptr_t, std::intptr_t, std::uint32_t flags,
                        std::uint32_t timeoutMs) {
     bool answers = true;
     for (const auto& w : windows)
@@ -571,14 +571,14 @@ void World::SetCheck(std::int32_t id, std::uint32_t state) {
 
 // ---- AppHost -----------------------------------------------------------------------------------
 
-std::string World::ModulePath() {
+std::string World::ModuleFileName() {
     if (modulePathWide.empty()) return modulePath;
     std::string ansi;
     for (char16_t c : modulePathWide) ansi.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
     return ansi.size() < 260 ? ansi : std::string();
 }
 
-std::u16string World::ModulePathWide() {
+std::u16string World::ModuleFileNameWide() {
     if (!modulePathWide.empty()) return modulePathWide;
     std::u16string wide;
     for (char c : modulePath) wide.push_back(static_cast<unsigned char>(c));
