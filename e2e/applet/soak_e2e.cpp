@@ -77,6 +77,12 @@ TEST_F(CardTest, SoakKeysRemovalsStaleHandlesAndTheMenuLeakNothing) {
     unsigned long presses = 0, dropped = 0, removals = 0, stales = 0, menus = 0;
     std::vector<unsigned int> expected;
 
+    // The applet opened the card again since `before` and polls it.
+    auto reopenedAndPolled = [&](const CardState& before) {
+        EXPECT_TRUE(card_->WaitState([&](const CardState& s) { return s.opens > before.opens && s.openHandles; },
+                                     kCheckLimitMs));
+        EXPECT_TRUE(card_->WaitPolls(2, kCheckLimitMs));
+    };
     auto removeAndReturn = [&] {
         SCOPED_TRACE(testing::Message() << "removal and return of the card after " << presses << " presses");
         const CardState before = card_->State();
@@ -84,18 +90,14 @@ TEST_F(CardTest, SoakKeysRemovalsStaleHandlesAndTheMenuLeakNothing) {
         ASSERT_TRUE(card_->WaitState([&](const CardState& s) { return s.closes > before.closes && !s.openHandles; },
                                      kCheckLimitMs));
         ASSERT_TRUE(card_->SetPresent(true));
-        ASSERT_TRUE(card_->WaitState([&](const CardState& s) { return s.opens > before.opens && s.openHandles; },
-                                     kCheckLimitMs));
-        ASSERT_TRUE(card_->WaitPolls(2, kCheckLimitMs));
+        reopenedAndPolled(before);
         ++removals;
     };
     auto stale = [&] {
         SCOPED_TRACE(testing::Message() << "stale handle after " << presses << " presses");
         const CardState before = card_->State();
         ASSERT_TRUE(card_->MakeStale());
-        ASSERT_TRUE(card_->WaitState([&](const CardState& s) { return s.opens > before.opens && s.openHandles; },
-                                     kCheckLimitMs));
-        ASSERT_TRUE(card_->WaitPolls(2, kCheckLimitMs));
+        reopenedAndPolled(before);
         ++stales;
     };
     auto menu = [&] {

@@ -160,6 +160,7 @@ TEST_F(Launcher, MissingMediaFilesBrokenSkinsAndOddRegistryValuesStillEndAtTheRe
         ASSERT_NE(frame, nullptr);
         EXPECT_TRUE(e2e::WaitFor([&] { return ShowsBuiltInSkin(frame); }, kUiLimitMs))
             << std::hex << e2e::ScreenPixel(frame, kSkinProbe.x, kSkinProbe.y) << " vs " << BuiltInSkinAtProbe();
+        EXPECT_TRUE(e2e::WaitFor([&] { return e2e::Drawn(GetDlgItem(prompt, IDOK)); }, kUiLimitMs));
         e2e::SaveScreenshot(L"setup-faults-" + e2e::Widen(run.what[0] == '/' ? run.what + 1 : "noswitch"));
         ASSERT_TRUE(AnswerRestartNo(prompt));
         DWORD code = 1;

@@ -312,7 +312,9 @@ TEST_F(Launcher, GuardMessageWhenTheWizardIsAlreadyOpen) {
     // No "Setup.bin" in the launcher's folder: the built-in picture, stretched to the window
     // rectangle, with the title written on it in white from (12, 8).
     Ink title;
-    EXPECT_TRUE(e2e::WaitFor([&] { return ShowsBuiltInSkin(frame) && (title = TitleInk(frame)).white > 200; }, 60000));
+    EXPECT_TRUE(e2e::WaitFor([&] {
+        return ShowsBuiltInSkin(frame) && (title = TitleInk(frame)).white > 200 && e2e::Drawn(GetDlgItem(box, IDOK));
+    }, 60000));
     e2e::SaveScreenshot(L"setup-guard");
     EXPECT_TRUE(ShowsBuiltInSkin(frame)) << std::hex << e2e::ScreenPixel(frame, kSkinProbe.x, kSkinProbe.y)
                                          << " vs " << BuiltInSkinAtProbe();
@@ -383,7 +385,10 @@ TEST_F(Launcher, ShowsSetupBinFromTheCurrentDirectoryInPlaceOfTheBuiltInPicture)
             return e2e::Near(e2e::ScreenPixel(frame, 60, 400), 0xFF, 0x80, 0x00, 16) && e2e::Near(e2e::ScreenPixel(frame, 740, 400), 0x00, 0xA0, 0x40, 16);
         };
         EXPECT_TRUE(e2e::WaitFor(shown, 60000));
-        if (!sideBySide) e2e::SaveScreenshot(L"setup-window-setup-bin");
+        if (!sideBySide) {
+            EXPECT_TRUE(e2e::WaitFor([&] { return e2e::Drawn(GetDlgItem(box, IDOK)); }, 60000));
+            e2e::SaveScreenshot(L"setup-window-setup-bin");
+        }
         EXPECT_TRUE(e2e::Near(e2e::ScreenPixel(frame, 60, 400), 0xFF, 0x80, 0x00, 16)) << std::hex << e2e::ScreenPixel(frame, 60, 400);
         EXPECT_TRUE(e2e::Near(e2e::ScreenPixel(frame, 740, 400), 0x00, 0xA0, 0x40, 16)) << std::hex << e2e::ScreenPixel(frame, 740, 400);
 
