@@ -9,8 +9,6 @@ namespace {
 constexpr std::uint32_t kRegNone = 0, kRegSz = 1, kRegExpandSz = 2, kRegBinary = 3, kRegDword = 4,
                         kRegLink = 6, kRegMultiSz = 7;
 
-std::u16string U(const char* ascii) { return std::u16string(ascii, ascii + std::char_traits<char>::length(ascii)); }
-
 char16_t Fold(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
 
 // Registry names compare without regard to case (ASCII letters are enough for our own names).
@@ -276,6 +274,16 @@ std::u16string Hex(std::uint32_t v, int digits, bool upper) {
 }
 std::u16string Flags(std::uint32_t v) { return u"0x" + Hex(v, 8, true); }
 
+// AddReg flags (setupapi.h's FLG_ADDREG_*).
+constexpr std::uint32_t kAddRegBinValueType = 0x00000001;
+constexpr std::uint32_t kAddRegKeyOnly = 0x00000010;
+constexpr std::uint32_t kAddRegTypeSz = 0x00000000;
+constexpr std::uint32_t kAddRegTypeMultiSz = 0x00010000;
+constexpr std::uint32_t kAddRegTypeExpandSz = 0x00020000;
+constexpr std::uint32_t kAddRegTypeBinary = 0x00000000 | kAddRegBinValueType;
+constexpr std::uint32_t kAddRegTypeDword = 0x00010000 | kAddRegBinValueType;
+constexpr std::uint32_t kAddRegTypeNone = 0x00020000 | kAddRegBinValueType;
+
 std::u16string Target(const RegChange& c, bool withName) {
     std::u16string line = u"HKCU," + Quoted(c.key);
     if (withName) line += u"," + (c.name.empty() ? std::u16string() : Quoted(c.name));
@@ -284,10 +292,12 @@ std::u16string Target(const RegChange& c, bool withName) {
 
 // The AddReg line of a value, empty when an INF line cannot carry it.
 std::u16string AddLine(const RegChange& c) {
-    if (c.kind == RegChange::Kind::Key) return Target(c, true) + u",0x00000010";
+    if (c.kind == RegChange::Kind::Key) return Target(c, true) + u"," + Flags(kAddRegKeyOnly);
     if (c.type == kRegSz || c.type == kRegExpandSz || c.type == kRegMultiSz) {
-        const char* flags = c.type == kRegSz ? "0x00000000" : c.type == kRegExpandSz ? "0x00020000" : "0x00010000";
-        std::u16string line = Target(c, true) + u"," + U(flags);
+        const std::uint32_t flags = c.type == kRegSz         ? kAddRegTypeSz
+                                    : c.type == kRegExpandSz ? kAddRegTypeExpandSz
+                                                             : kAddRegTypeMultiSz;
+        std::u16string line = Target(c, true) + u"," + Flags(flags);
         for (const auto& s : c.strings) {
             if (!Carriable(s)) return {};
             line += u"," + Quoted(s);
@@ -297,14 +307,14 @@ std::u16string AddLine(const RegChange& c) {
     if (c.type == kRegDword && c.bytes.size() == 4) {
         const std::uint32_t v = c.bytes[0] | (c.bytes[1] << 8) | (c.bytes[2] << 16) |
                                 (static_cast<std::uint32_t>(c.bytes[3]) << 24);
-        return Target(c, true) + u",0x00010001," + Flags(v);
+        return Target(c, true) + u"," + Flags(kAddRegTypeDword) + u"," + Flags(v);
     }
     if (c.type == kRegLink || c.type > 0xFFFF) return {};
     // Raw bytes with the type in the upper word of the flags; REG_NONE and REG_BINARY have codes
     // of their own (the upper word alone would read as other flags).
-    const std::uint32_t flags = c.type == kRegNone     ? 0x00020001
-                                : c.type == kRegBinary ? 0x00000001
-                                                       : (c.type << 16) | 1;
+    const std::uint32_t flags = c.type == kRegNone     ? kAddRegTypeNone
+                                : c.type == kRegBinary ? kAddRegTypeBinary
+                                                       : (c.type << 16) | kAddRegBinValueType;
     std::u16string line = Target(c, true) + u"," + Flags(flags);
     for (std::size_t i = 0; i < c.bytes.size(); ++i)
         line += (i > 0 && i % 24 == 0 ? u",\\\r\n " : u",") + Hex(c.bytes[i], 2, false);  // long lists go on
