@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -50,32 +49,28 @@ std::map<int, std::uint32_t> KeysOfSection(const std::string& script, const std:
     return keys;
 }
 
-// Lines of the stand-in's log.
-std::vector<std::string> LogLines(const std::wstring& path) {
-    std::vector<std::string> lines;
-    std::istringstream in(e2e::ReadFile(path));
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) lines.push_back(line);
+// What the stand-in received after its start, one "<message> <wParam> <lParam>" per message.
+std::vector<std::string> Received(const std::wstring& log) {
+    std::vector<std::string> messages;
+    for (const e2e::TvEvent& e : e2e::ReadTvLog(log)) {
+        if (e.what == "START") continue;
+        char line[64];
+        std::snprintf(line, sizeof line, "%s 0x%X 0x%X", e.what.c_str(), e.wParam, e.lParam);
+        messages.push_back(line);
     }
-    return lines;
+    return messages;
 }
 
-std::string KeyDownLine(std::uint32_t vk) {
+std::string KeyDown(std::uint32_t vk) {
     char line[64];
-    std::snprintf(line, sizeof line, "WM_KEYDOWN wParam=0x%X lParam=0x0", static_cast<unsigned>(vk));
+    std::snprintf(line, sizeof line, "WM_KEYDOWN 0x%X 0x0", static_cast<unsigned>(vk));
     return line;
 }
 
 class AdaptersTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        // The profiles as the setup imports them: the platform's registry editor, silently.
-        e2e::DeleteTree(HKEY_CURRENT_USER, kAppletKeyPath);
-        e2e::Process regedit = e2e::Start(L"regedit.exe /s \"" + WinePath(RC_DAT) + L"\"");
-        ASSERT_TRUE(regedit.started());
-        ASSERT_TRUE(regedit.WaitExit(kStartLimitMs));
+        ASSERT_TRUE(ImportProfiles(RC_DAT));
     }
 
     void SetUp() override {
@@ -146,21 +141,20 @@ TEST_F(AdaptersTest, KeysReachTheRunningTvAsKeyDownOnlyAndThePowerKeyClosesIt) {
     std::vector<std::string> expected;
     for (const auto& k : keys) {
         frame.DispatchKey(k.code);
-        expected.push_back(KeyDownLine(k.vk));
+        expected.push_back(KeyDown(k.vk));
     }
     // Code 18 + 256: only the low 8 bits count, so this is the power key.
     const DWORD before = GetTickCount();
     frame.DispatchKey(kPowerKey + 0x100);
     EXPECT_GE(GetTickCount() - before, 900u) << "the pause after closing the TV application";
-    expected.push_back("WM_CLOSE wParam=0x0 lParam=0x0");
+    expected.push_back("WM_CLOSE 0x0 0x0");
 
     ASSERT_TRUE(tvs_.back().WaitExit(kExitLimitMs)) << "the power key did not close the TV application";
     // Every line there is, in order: no key-up and no character message came with the keys.
-    std::vector<std::string> lines = LogLines(log);
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(0u, lines.front().rfind("START", 0));
-    lines.erase(lines.begin());
-    EXPECT_EQ(expected, lines);
+    const std::vector<e2e::TvEvent> events = e2e::ReadTvLog(log);
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ("START", events.front().what);
+    EXPECT_EQ(expected, Received(log));
 }
 
 TEST_F(AdaptersTest, PowerKeyStartsTheTvFromTheApplicationPathWhenItIsNotRunning) {
@@ -178,10 +172,10 @@ TEST_F(AdaptersTest, PowerKeyStartsTheTvFromTheApplicationPathWhenItIsNotRunning
     EXPECT_GE(after - before, 4500u);
     HWND tv = nullptr;
     ASSERT_TRUE(e2e::WaitFor([&] { return (tv = FindWindowW(kTvClass, nullptr)) != nullptr; }, kStartLimitMs));
-    const std::vector<std::string> lines = LogLines(log);
-    ASSERT_EQ(1u, lines.size());
-    unsigned long pid = 0, began = 0;
-    ASSERT_EQ(2, std::sscanf(lines[0].c_str(), "START pid=%lu tick=%lu", &pid, &began)) << lines[0];
+    const std::vector<e2e::TvEvent> events = e2e::ReadTvLog(log);
+    ASSERT_EQ(1u, events.size());
+    ASSERT_EQ("START", events[0].what);
+    const unsigned long began = events[0].tick;
     // Not longer than that either, counted from the TV application's own start, so that a slow
     // process start does not count.
     EXPECT_LT(after - static_cast<DWORD>(began), 6500u) << "the dispatch waited past its 5000 ms";
@@ -205,10 +199,10 @@ TEST_F(AdaptersTest, AHungTvDoesNotHoldTheDispatchBeyondItsBound) {
         frame.DispatchKey(code);
         EXPECT_LT(GetTickCount() - before, 5000u) << "key " << code << " held the dispatch";
     }
-    EXPECT_TRUE(e2e::WaitFor([&] { return LogLines(log).size() >= 2; }, kExitLimitMs));
-    const std::vector<std::string> lines = LogLines(log);
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(KeyDownLine(0x31), lines[1]);  // Key1 of RC32Keys in RC.dat
+    EXPECT_TRUE(e2e::WaitFor([&] { return !Received(log).empty(); }, kExitLimitMs));
+    const std::vector<std::string> received = Received(log);
+    ASSERT_FALSE(received.empty());
+    EXPECT_EQ(KeyDown(0x31), received[0]);  // Key1 of RC32Keys in RC.dat
 }
 
 TEST_F(AdaptersTest, TrayIconIsAddedOnceAndRemovedThroughTheRealShell) {

@@ -16,6 +16,7 @@ std::vector<TvEvent> ReadTvLog(const std::wstring& path) {
         char what[32] = {};
         if (std::sscanf(line.c_str(), "%31s wParam=0x%x lParam=0x%x", what, &e.wParam, &e.lParam) < 1) continue;
         e.what = what;
+        if (e.what == "START") std::sscanf(line.c_str(), "START pid=%lu tick=%lu", &e.pid, &e.tick);
         unsigned long long t = 0;
         const auto at = line.find(" t=");
         if (at != std::string::npos && std::sscanf(line.c_str() + at, " t=%llu", &t) == 1)

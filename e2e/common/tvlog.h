@@ -13,6 +13,7 @@ struct TvEvent {
     unsigned int wParam = 0;
     unsigned int lParam = 0;
     long long time = 0;  // 100 ns units since 1601 (the card double's clock); 0 without --times
+    unsigned long pid = 0, tick = 0;  // START: the process and its GetTickCount at the start
 };
 
 // Every event of the log, in order; none when the file is missing.
